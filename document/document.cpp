@@ -1,0 +1,1 @@
+// The checksum document subsystem.

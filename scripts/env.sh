@@ -1,0 +1,41 @@
+# Sourced by the other scripts: build folder, Wine prefix and a display for the windows.
+ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+BUILD="${JV_BUILD:-$ROOT/build}"
+export WINEPREFIX="${JV_WINEPREFIX:-$BUILD/wineprefix}"
+export WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree,mshtml="
+
+jv_configure_and_build() {
+  if [ ! -f "$BUILD/build.ninja" ]; then
+    cmake -S "$ROOT" -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+      -DJV_WINEPREFIX="$WINEPREFIX" >/dev/null
+  fi
+  cmake --build "$BUILD" "$@"
+}
+
+STARTED_XVFB=""
+# Starts Xvfb on a free display when there is no display.
+jv_display() {
+  if [ -z "${DISPLAY:-}" ]; then
+    local n=90
+    while [ -e "/tmp/.X${n}-lock" ] || [ -e "/tmp/.X11-unix/X${n}" ]; do n=$((n + 1)); done
+    Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+    STARTED_XVFB=$!
+    export DISPLAY=":$n"
+    for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X${n}" ] && break; sleep 0.1; done
+  fi
+}
+
+# Creates the Wine prefix once and keeps a wineserver running for fast test starts.
+jv_wine() {
+  mkdir -p "$WINEPREFIX"
+  if [ ! -f "$WINEPREFIX/system.reg" ]; then
+    wineboot -i >/dev/null 2>&1 </dev/null || true
+  fi
+  wineserver -p >/dev/null 2>&1 </dev/null || true
+}
+
+jv_cleanup() {
+  wineserver -k >/dev/null 2>&1 || true
+  if [ -n "$STARTED_XVFB" ]; then kill "$STARTED_XVFB" 2>/dev/null || true; fi
+}

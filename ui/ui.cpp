@@ -1,0 +1,1 @@
+// The thin Win32 layer of the windows.
