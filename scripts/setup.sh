@@ -5,7 +5,7 @@ set -euo pipefail
 packages=(
   cmake ninja-build
   g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
-  wine wine64 xvfb xauth
+  wine wine64 fonts-wine fonts-liberation xvfb xauth
   googletest librapidxml-dev
   python3
 )
