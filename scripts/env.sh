@@ -33,6 +33,9 @@ jv_wine() {
     wineboot -i >/dev/null 2>&1 </dev/null || true
   fi
   wineserver -p >/dev/null 2>&1 </dev/null || true
+  # Start the prefix's services now, with their output detached: a Wine daemon started by the
+  # first test would inherit ctest's output pipe and keep ctest waiting for it forever.
+  wineboot >/dev/null 2>&1 </dev/null || true
 }
 
 jv_cleanup() {
