@@ -5,6 +5,10 @@
 //   std::unique_ptr<THasher> h = cls->Create();
 //   h->Init(); h->Update(p, n); ... h->Done();
 //   read cls->DigestSize() bytes at h->DigestKey()
+//
+// Destroying a hasher zeroes its digest bytes. Each class that owns state does that in its own
+// destructor (a base destructor can no longer reach the derived digest).
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -14,9 +18,9 @@ class THasher;
 // One constant descriptor per hasher class; a class reference is a pointer to it and two
 // references are equal when the pointers are.
 struct THasherClassInfo {
-  const char* ClassName;          // e.g. "TMD5Hasher"; the registry name is derived from it
-  const THasherClassInfo* Parent; // the parent class, nullptr for THasher
-  int32_t DigestBytes;            // digest length in bytes (0 for the abstract roots)
+  const char* ClassName;                  // e.g. "TMD5Hasher"; the registry name is derived from it
+  const THasherClassInfo* Parent;         // the parent class, nullptr for THasher
+  int32_t DigestBytes;                    // digest length in bytes (0 for the abstract roots)
   std::unique_ptr<THasher> (*Factory)();  // nullptr for abstract classes
 
   // Registry name derived from ClassName at run time ("TMD5Hasher" -> "MD5").
@@ -28,6 +32,12 @@ struct THasherClassInfo {
   bool InheritsFrom(const THasherClassInfo* Other) const;
 };
 using THasherClass = const THasherClassInfo*;
+
+// Factory for a descriptor: a new zero-initialised instance of T.
+template <class T>
+std::unique_ptr<THasher> MakeHasher() {
+  return std::make_unique<T>();
+}
 
 class THasher {
  public:
@@ -42,4 +52,8 @@ class THasher {
   int32_t DigestSize() const { return ClassType()->DigestSize(); }
 
   static const THasherClassInfo ClassInfo;  // "THasher"
+
+ protected:
+  // Zeroes Size bytes in a way the optimiser cannot drop, even in a destructor.
+  static void WipeBytes(void* Data, size_t Size);
 };

@@ -20,3 +20,8 @@ bool THasherClassInfo::InheritsFrom(const THasherClassInfo* Other) const {
     if (c == Other) return true;
   return false;
 }
+
+void THasher::WipeBytes(void* Data, size_t Size) {
+  volatile uint8_t* p = static_cast<volatile uint8_t*>(Data);
+  while (Size--) *p++ = 0;
+}
