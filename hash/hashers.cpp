@@ -58,13 +58,22 @@ void ExpandBlock(uint32_t* W, const uint8_t* Block, bool Rotate) {
   // W[t-3] is carried in registers: a vectorised loop would reload words it has just stored in
   // halves and stall on every store.
   uint32_t w3 = W[13], w2 = W[14], w1 = W[15];
-  for (int t = 16; t < 80; ++t) {
-    uint32_t x = w3 ^ W[t - 8] ^ W[t - 14] ^ W[t - 16];
-    if (Rotate) x = std::rotl(x, 1);
-    W[t] = x;
-    w3 = w2;
-    w2 = w1;
-    w1 = x;
+  if (Rotate) {
+    for (int t = 16; t < 80; ++t) {
+      const uint32_t x = std::rotl(w3 ^ W[t - 8] ^ W[t - 14] ^ W[t - 16], 1);
+      W[t] = x;
+      w3 = w2;
+      w2 = w1;
+      w1 = x;
+    }
+  } else {
+    for (int t = 16; t < 80; ++t) {
+      const uint32_t x = w3 ^ W[t - 8] ^ W[t - 14] ^ W[t - 16];
+      W[t] = x;
+      w3 = w2;
+      w2 = w1;
+      w1 = x;
+    }
   }
 }
 
@@ -534,7 +543,7 @@ void TRipeMD160Hasher::Transform(const uint8_t* Block) {
 
 #define SHA_F1(b, c, d) (d ^ (b & (c ^ d)))
 #define SHA_F2(b, c, d) (b ^ c ^ d)
-#define SHA_F3(b, c, d) ((b & c) | (d & (b | c)))
+#define SHA_F3(b, c, d) ((b & c) + (d & (b ^ c)))
 #define SHA_STEP(f, a, b, c, d, e, w, k)         \
   e += std::rotl(a, 5) + f(b, c, d) + (w) + (k); \
   b = std::rotl(b, 30)
