@@ -1,0 +1,158 @@
+#include "document/datetext.h"
+
+#include <windows.h>
+
+#include "hash/daycount.h"
+#include "hash/errors.h"
+
+namespace {
+std::wstring TrimControls(const std::wstring& Text) {
+  size_t b = 0, e = Text.size();
+  while (b < e && Text[b] <= 32) ++b;
+  while (e > b && Text[e - 1] <= 32) --e;
+  return Text.substr(b, e - b);
+}
+
+std::string ToAnsi(const std::wstring& Text) {
+  std::string out;
+  bool ascii = true;
+  for (wchar_t c : Text) ascii = ascii && c < 0x80;
+  if (ascii) {
+    out.reserve(Text.size());
+    for (wchar_t c : Text) out.push_back(static_cast<char>(c));
+    return out;
+  }
+  const int srcLength = static_cast<int>(Text.size());
+  const int n =
+      WideCharToMultiByte(CP_ACP, 0, Text.data(), srcLength, nullptr, 0, nullptr, nullptr);
+  if (n > 0) {
+    out.resize(n);
+    WideCharToMultiByte(CP_ACP, 0, Text.data(), srcLength, out.data(), n, nullptr, nullptr);
+  }
+  return out;
+}
+
+int HexDigit(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+// The platform's integer syntax: leading blanks, a sign, then decimal digits or hexadecimal
+// digits after "$", "x", "X" or "0x"; nothing after the digits; within signed 32 bits.
+bool TryStrToInt(const std::string& S, int32_t& Value) {
+  size_t i = 0;
+  const size_t n = S.size();
+  while (i < n && S[i] == ' ') ++i;
+  bool negative = false;
+  if (i < n && (S[i] == '+' || S[i] == '-')) negative = S[i++] == '-';
+  int base = 10;
+  if (i < n && (S[i] == '$' || S[i] == 'x' || S[i] == 'X')) {
+    base = 16;
+    ++i;
+  } else if (i + 1 < n && S[i] == '0' && S[i + 1] == 'x') {
+    base = 16;
+    i += 2;
+  }
+  if (i == n) return false;
+  const int64_t limit = negative ? int64_t{1} << 31 : (int64_t{1} << 31) - 1;
+  int64_t v = 0;
+  for (; i < n; ++i) {
+    const int d = base == 16 ? HexDigit(S[i]) : (S[i] >= '0' && S[i] <= '9' ? S[i] - '0' : -1);
+    if (d < 0) return false;
+    v = v * base + d;
+    if (v > limit) return false;
+  }
+  Value = static_cast<int32_t>(negative ? -v : v);
+  return true;
+}
+
+bool TryPiece(const std::wstring& Piece, int32_t& Value) {
+  return TryStrToInt(ToAnsi(Piece), Value);
+}
+
+// Splits Text at the first two Separators: the third piece keeps any further separators.
+// Returns false when a piece is not a number.
+bool ParseThree(const std::wstring& Text, wchar_t Separator, bool YearRule, uint16_t (&Out)[3]) {
+  const std::wstring t = TrimControls(Text);
+  const size_t first = t.find(Separator);
+  int32_t v[3];
+  if (!TryPiece(t.substr(0, first), v[0])) return false;
+  std::wstring rest = first == std::wstring::npos ? std::wstring() : t.substr(first + 1);
+  const size_t second = rest.find(Separator);
+  if (YearRule && v[0] < 100) v[0] += 1900;
+  if (!TryPiece(rest.substr(0, second), v[1])) return false;
+  rest = second == std::wstring::npos ? std::wstring() : rest.substr(second + 1);
+  if (!TryPiece(rest, v[2])) return false;
+  for (int k = 0; k < 3; ++k) Out[k] = static_cast<uint16_t>(v[k]);
+  return true;
+}
+
+std::wstring JoinThree(int64_t A, int64_t B, int64_t C, wchar_t Separator) {
+  return std::to_wstring(A) + Separator + std::to_wstring(B) + Separator + std::to_wstring(C);
+}
+}  // namespace
+
+std::wstring FormatDateText(int64_t Seconds) {
+  int year, month, day;
+  DecodeDate(Seconds / SecondsPerDay, year, month, day);
+  return JoinThree(year, month, day, L'-');
+}
+
+std::wstring FormatTimeText(int64_t Seconds) {
+  const int64_t r = Seconds % SecondsPerDay;
+  return JoinThree(r / 3600, (r / 60) % 60, r % 60, L':');
+}
+
+int64_t ParseDateText(const std::wstring& Text) {
+  uint16_t p[3];
+  if (!ParseThree(Text, L'-', true, p)) return 0;
+  int64_t days;
+  if (!TryEncodeDate(p[0], p[1], p[2], days))
+    throw EConvertError(L"Invalid argument to date encode");
+  return days * SecondsPerDay;
+}
+
+int64_t ParseTimeText(const std::wstring& Text) {
+  uint16_t p[3];
+  if (!ParseThree(Text, L':', false, p)) return 0;
+  return (int64_t{p[0]} * 60 + p[1]) * 60 + p[2];
+}
+
+std::string FormatUpdateMode(TUpdateModes Modes) {
+  std::string text;
+  const auto add = [&text](const char* Word) {
+    if (!text.empty()) text += ", ";
+    text += Word;
+  };
+  if (Modes & umSize) add("Size");
+  if (Modes & umTime) add("Time");
+  if (Modes & umHash) add("Hash");
+  return text;
+}
+
+TUpdateModes ParseUpdateMode(const std::string& Text) {
+  TUpdateModes modes = 0;
+  const auto control = [](char c) { return static_cast<unsigned char>(c) <= 32; };
+  size_t i = 0;
+  const size_t n = Text.size();
+  while (i < n) {
+    while (i < n && control(Text[i])) ++i;
+    const size_t start = i;
+    while (i < n && Text[i] != ',') ++i;
+    size_t end = i;
+    while (end > start && control(Text[end - 1])) --end;
+    std::string word = Text.substr(start, end - start);
+    for (char& c : word)
+      if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    if (word == "size")
+      modes |= umSize;
+    else if (word == "time")
+      modes |= umTime;
+    else if (word == "hash" || word == "empty")
+      modes |= umHash;
+    ++i;  // past the comma
+  }
+  return modes;
+}

@@ -1,0 +1,21 @@
+#pragma once
+// The texts of the checksum file for points in time (a date and a time of day, no leading
+// zeros: 2004-3-7 and 9:5:0) and for the update modes ("Size, Time, Hash").
+#include <cstdint>
+#include <string>
+
+#include "document/data.h"
+
+// Seconds on the day scale to date text and time-of-day text.
+std::wstring FormatDateText(int64_t Seconds);
+std::wstring FormatTimeText(int64_t Seconds);
+// Whole days times 86400, or 0 when the text does not parse; an impossible date raises
+// EConvertError ("Invalid argument to date encode").
+int64_t ParseDateText(const std::wstring& Text);
+// Seconds of the day, or 0 when the text does not parse. Hours, minutes and seconds are not
+// checked against 24 and 60.
+int64_t ParseTimeText(const std::wstring& Text);
+
+std::string FormatUpdateMode(TUpdateModes Modes);
+// Unknown words are ignored; never fails.
+TUpdateModes ParseUpdateMode(const std::string& Text);

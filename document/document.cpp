@@ -1,1 +1,0 @@
-// The checksum document subsystem.

@@ -1,0 +1,275 @@
+#include <windows.h>
+
+#include <functional>
+
+#include "document/data.h"
+#include "gtest/gtest.h"
+#include "hash/errors.h"
+
+namespace {
+TFileItem* AddEntry(TFileList& List, const std::wstring& Name) {
+  auto item = std::make_unique<TFileItem>();
+  item->FileName = Name;
+  item->Owner = &List;
+  List.Items.push_back(std::move(item));
+  return List.Items.back().get();
+}
+
+std::wstring AssertionMessage(const std::function<void()>& Call) {
+  try {
+    Call();
+  } catch (const EAssertionFailed& e) {
+    return e.GetMessage();
+  }
+  return L"(no assertion)";
+}
+}  // namespace
+
+TEST(FileItem, NewEntryHasDefaultsAndNoChanges) {
+  TFileItem item;
+  EXPECT_EQ(item.FileTime, 0);
+  EXPECT_EQ(item.FileSize, -1);
+  EXPECT_EQ(item.NewSize, 0);
+  EXPECT_EQ(item.HashType, "MD5");
+  EXPECT_EQ(item.HashCode, "HEX");
+  EXPECT_EQ(item.State, fsNone);
+  EXPECT_FALSE(item.Selected);
+  EXPECT_EQ(item.Owner, nullptr);
+  EXPECT_FALSE(item.TimeChanged());
+  EXPECT_FALSE(item.SizeChanged());
+}
+
+// Each setter: the same value leaves the document clean, another value marks it.
+TEST(FileItem, SettersMarkModifiedOnlyOnChange) {
+  struct Case {
+    const char* Name;
+    std::function<void(TFileItem&)> SetSame, SetOther;
+  };
+  const Case cases[] = {
+      {"FileName", [](TFileItem& i) { i.SetFileName(L"a\\b.txt"); },
+       [](TFileItem& i) { i.SetFileName(L"a\\B.txt"); }},
+      {"FileTime", [](TFileItem& i) { i.SetFileTime(0); }, [](TFileItem& i) { i.SetFileTime(1); }},
+      {"FileSize", [](TFileItem& i) { i.SetFileSize(-1); },
+       [](TFileItem& i) { i.SetFileSize(int64_t{1} << 40); }},
+      {"HashType", [](TFileItem& i) { i.SetHashType("MD5"); },
+       [](TFileItem& i) { i.SetHashType("md5"); }},
+      {"HashCode", [](TFileItem& i) { i.SetHashCode("HEX"); },
+       [](TFileItem& i) { i.SetHashCode("hex"); }},
+      {"HashValue", [](TFileItem& i) { i.SetHashValue(""); },
+       [](TFileItem& i) { i.SetHashValue("00"); }},
+      {"FileNote", [](TFileItem& i) { i.SetFileNote(L""); },
+       [](TFileItem& i) { i.SetFileNote(L"\u00e9t\u00e9"); }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.Name);
+    TFileList list;
+    TFileItem* item = AddEntry(list, L"a\\b.txt");
+    c.SetSame(*item);
+    EXPECT_FALSE(list.Modified);
+    c.SetOther(*item);
+    EXPECT_TRUE(list.Modified);
+    list.Modified = false;
+    c.SetOther(*item);
+    EXPECT_FALSE(list.Modified) << "the value was not stored";
+  }
+}
+
+TEST(FileItem, SetterWithoutOwnerFailsItsAssertionAndStoresNothing) {
+  TFileItem item;
+  EXPECT_EQ(AssertionMessage([&] { item.SetFileName(L"x"); }),
+            L"Assertion failure (data, line 304)");
+  EXPECT_EQ(AssertionMessage([&] { item.SetFileTime(5); }), L"Assertion failure (data, line 310)");
+  EXPECT_EQ(AssertionMessage([&] { item.SetFileSize(5); }), L"Assertion failure (data, line 316)");
+  EXPECT_EQ(AssertionMessage([&] { item.SetHashType("SHA1"); }),
+            L"Assertion failure (data, line 322)");
+  EXPECT_EQ(AssertionMessage([&] { item.SetHashCode("UU"); }),
+            L"Assertion failure (data, line 328)");
+  EXPECT_EQ(AssertionMessage([&] { item.SetHashValue("x"); }),
+            L"Assertion failure (data, line 334)");
+  EXPECT_EQ(AssertionMessage([&] { item.SetFileNote(L"x"); }),
+            L"Assertion failure (data, line 340)");
+  // Even a setter that would change nothing checks the owner first.
+  EXPECT_EQ(AssertionMessage([&] { item.SetHashType("MD5"); }),
+            L"Assertion failure (data, line 322)");
+  EXPECT_TRUE(item.FileName.empty());
+  EXPECT_EQ(item.FileTime, 0);
+  EXPECT_EQ(item.FileSize, -1);
+  EXPECT_EQ(item.HashCode, "HEX");
+  EXPECT_TRUE(item.HashValue.empty());
+}
+
+TEST(FileItem, TimeAndSizeChangeTests) {
+  TFileItem item;
+  item.State = fsChanged;
+  item.NewTime = 1000;
+  EXPECT_FALSE(item.TimeChanged()) << "stored time unknown";
+  item.FileTime = 1000;
+  EXPECT_FALSE(item.TimeChanged());
+  item.NewTime = 999;
+  EXPECT_TRUE(item.TimeChanged());
+  item.NewTime = -5;
+  EXPECT_FALSE(item.TimeChanged());
+
+  item.FileSize = 0;
+  item.NewSize = 5;
+  EXPECT_TRUE(item.SizeChanged());
+  item.NewSize = 0;
+  EXPECT_FALSE(item.SizeChanged());
+  item.FileSize = -1;
+  item.NewSize = 5;
+  EXPECT_FALSE(item.SizeChanged());
+
+  // Before a pass has judged the entry nothing is coloured as changed.
+  item.FileSize = 10;
+  item.NewSize = 0;
+  item.NewTime = 7;
+  item.State = fsNone;
+  EXPECT_FALSE(item.SizeChanged());
+  EXPECT_FALSE(item.TimeChanged());
+}
+
+TEST(FileList, NewAndClearedDocumentsHaveDefaults) {
+  TFileList list;
+  const auto expectDefaults = [](const TFileList& l) {
+    EXPECT_EQ(l.GetCount(), 0);
+    EXPECT_TRUE(l.ListFileName.empty());
+    EXPECT_TRUE(l.ListFolder.empty());
+    EXPECT_TRUE(l.UpdateFolder.empty());
+    EXPECT_TRUE(l.UpdateMask.empty());
+    EXPECT_TRUE(l.UpdateFind);
+    EXPECT_EQ(l.UpdateMode, 0);
+    EXPECT_TRUE(l.UpdateRecurse);
+    EXPECT_EQ(l.UpdateHash, "MD5");
+    EXPECT_EQ(l.UpdateCode, "HEX");
+    EXPECT_TRUE(l.VerifyFolder.empty());
+    EXPECT_FALSE(l.VerifyTime);
+    EXPECT_TRUE(l.VerifySize);
+    EXPECT_EQ(l.LastUpdate, 0);
+    EXPECT_FALSE(l.Modified);
+  };
+  expectDefaults(list);
+
+  AddEntry(list, L"a");
+  list.ListFileName = L"c:\\x.#ml";
+  list.ListFolder = L"c:\\";
+  list.SetUpdateFolder(L"c:\\data");
+  list.SetUpdateMask(L"*.iso");
+  list.SetUpdateFind(false);
+  list.SetUpdateMode(umSize | umHash);
+  list.SetUpdateRecurse(false);
+  list.SetUpdateHash("SHA1");
+  list.SetUpdateCode("XX");
+  list.SetVerifyFolder(L"d:\\");
+  list.SetVerifyTime(true);
+  list.SetVerifySize(false);
+  list.LastUpdate = 12345;
+  int statusCalls = 0;
+  list.OnStatus = [&](const std::wstring&) { return ++statusCalls, false; };
+  list.NameIndex.Add(list.GetItem(0));
+  list.Clear();
+  expectDefaults(list);
+  // The events survive: a pass after "new document" reports to the same window.
+  EXPECT_FALSE(list.DoStatus(L"scan"));
+  EXPECT_EQ(statusCalls, 1);
+  EXPECT_EQ(list.NameIndex.Count(), 1) << "Clear leaves the name index alone";
+}
+
+TEST(FileList, SettingSettersMarkModifiedOnlyOnChange) {
+  TFileList list;
+  list.SetUpdateFind(true);
+  list.SetUpdateMode(0);
+  list.SetUpdateHash("MD5");
+  list.SetVerifySize(true);
+  list.SetVerifyFolder(L"");
+  EXPECT_FALSE(list.Modified);
+  list.SetUpdateHash("Md5");
+  EXPECT_TRUE(list.Modified);
+  list.Modified = false;
+  list.SetUpdateMode(umTime);
+  EXPECT_TRUE(list.Modified);
+  list.Modified = false;
+  list.SetUpdateMode(umTime);
+  list.SetUpdateFolder(L"");
+  EXPECT_FALSE(list.Modified);
+  list.SetUpdateFolder(L"C:\\");
+  list.Modified = false;
+  list.SetUpdateFolder(L"c:\\");
+  EXPECT_TRUE(list.Modified) << "letter case counts";
+}
+
+TEST(FileList, DeleteRemovesOwnEntriesAndMarksEvenForeignOnes) {
+  TFileList list;
+  AddEntry(list, L"a");
+  TFileItem* b = AddEntry(list, L"b");
+  AddEntry(list, L"c");
+  EXPECT_EQ(list.Delete(b), 1);
+  EXPECT_TRUE(list.Modified);
+  ASSERT_EQ(list.GetCount(), 2);
+  EXPECT_EQ(list.GetItem(1)->FileName, L"c");
+
+  list.Modified = false;
+  TFileList other;
+  TFileItem* foreign = AddEntry(other, L"a");
+  EXPECT_EQ(list.Delete(foreign), -1);
+  EXPECT_TRUE(list.Modified);
+  EXPECT_EQ(list.GetCount(), 2);
+  // The foreign entry still belongs to its own document, untouched.
+  EXPECT_EQ(other.GetCount(), 1);
+  EXPECT_EQ(foreign->FileName, L"a");
+  EXPECT_EQ(list.Delete(nullptr), -1);
+}
+
+TEST(FileList, GetItemOutsideTheListFailsItsAssertion) {
+  TFileList list;
+  AddEntry(list, L"a");
+  EXPECT_EQ(list.GetItem(0)->FileName, L"a");
+  EXPECT_EQ(AssertionMessage([&] { list.GetItem(1); }), L"Assertion failure (data, line 353)");
+  EXPECT_EQ(AssertionMessage([&] { list.GetItem(-1); }), L"Assertion failure (data, line 353)");
+}
+
+TEST(FileList, RaisersWithoutHandlersGoOn) {
+  TFileList list;
+  TFileItem item;
+  EXPECT_TRUE(list.DoStatus(L"x"));
+  EXPECT_TRUE(list.DoItemDone(&item, false));
+  EXPECT_TRUE(list.DoScanError(L"c:\\x\\", 5));
+  std::wstring name = L"stale";
+  EXPECT_TRUE(list.DoConvertName("dir\\caf\xe9.txt", name));
+  if (GetACP() == 1252) {
+    EXPECT_EQ(name, L"dir\\caf\u00e9.txt");
+  } else {
+    EXPECT_EQ(name.substr(0, 7), L"dir\\caf");
+  }
+  EXPECT_TRUE(list.DoConvertName("", name));
+  EXPECT_TRUE(name.empty());
+}
+
+TEST(FileList, RaisersPassArgumentsAndAnswers) {
+  TFileList list;
+  TFileItem item;
+  std::wstring seenFolder;
+  uint32_t seenCode = 0;
+  list.OnScanError = [&](const std::wstring& f, uint32_t c) {
+    seenFolder = f;
+    seenCode = c;
+    return false;
+  };
+  EXPECT_FALSE(list.DoScanError(L"c:\\locked\\", 5));
+  EXPECT_EQ(seenFolder, L"c:\\locked\\");
+  EXPECT_EQ(seenCode, 5u);
+
+  TFileItem* seenItem = nullptr;
+  list.OnItemDone = [&](TFileItem* i, bool ok) { return seenItem = i, ok; };
+  EXPECT_TRUE(list.DoItemDone(&item, true));
+  EXPECT_FALSE(list.DoItemDone(&item, false));
+  EXPECT_EQ(seenItem, &item);
+
+  list.OnConvertName = [](const std::string& raw, std::wstring& name) {
+    name = std::wstring(raw.begin(), raw.end()) + L"!";
+    return raw != "stop";
+  };
+  std::wstring name;
+  EXPECT_TRUE(list.DoConvertName("go", name));
+  EXPECT_EQ(name, L"go!");
+  EXPECT_FALSE(list.DoConvertName("stop", name));
+}
