@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "document/nameindex.h"
+#include "hash/misc.h"
 
 class TFileList;
 
@@ -103,6 +104,7 @@ class TFileList {
   int64_t LastUpdate = 0;
   bool Modified = false;
   TConvertNameEvent OnConvertName;
+  TProgressEvent OnProgress;  // handed to HashFile by the processing pass
   TStatusEvent OnStatus;
   TItemDoneEvent OnItemDone;
   TScanErrorEvent OnScanError;

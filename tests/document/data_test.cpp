@@ -165,12 +165,14 @@ TEST(FileList, NewAndClearedDocumentsHaveDefaults) {
   list.LastUpdate = 12345;
   int statusCalls = 0;
   list.OnStatus = [&](const std::wstring&) { return ++statusCalls, false; };
+  list.OnProgress = [](int32_t, bool) { return true; };
   list.NameIndex.Add(list.GetItem(0));
   list.Clear();
   expectDefaults(list);
   // The events survive: a pass after "new document" reports to the same window.
   EXPECT_FALSE(list.DoStatus(L"scan"));
   EXPECT_EQ(statusCalls, 1);
+  EXPECT_TRUE(list.OnProgress);
   EXPECT_EQ(list.NameIndex.Count(), 1) << "Clear leaves the name index alone";
 }
 
