@@ -1,0 +1,88 @@
+#include "hash/registry.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+const THasherClassInfo Alpha{"TAlphaHasher", &THasher::ClassInfo, 4, nullptr};
+const THasherClassInfo Beta{"TBetaHasher", &THasher::ClassInfo, 8, nullptr};
+const THasherClassInfo Gamma{"TGammaCheckSum", &THasher::ClassInfo, 2, nullptr};
+const THasherClassInfo AlphaAgain{"TAlphaHasher", &THasher::ClassInfo, 16, nullptr};
+
+std::string NameKey(THasherClass H) {
+  return H->HashName();
+}
+
+using Strings = std::vector<std::string>;
+
+}  // namespace
+
+TEST(ClassRegistry, EmptyFindsNothing) {
+  TClassRegistry<THasherClass> r(NameKey);
+  EXPECT_EQ(r.GetDefault(), nullptr);
+  EXPECT_EQ(r.Find("Alpha"), nullptr);
+  EXPECT_EQ(r.Find(""), nullptr);
+  Strings s{"kept"};
+  EXPECT_EQ(r.FillNames(s, NameKey), -1);
+  EXPECT_EQ(s, Strings{"kept"});
+  EXPECT_EQ(r.SetDefault(r.Find("Alpha")), nullptr);
+  EXPECT_EQ(r.GetDefault(), nullptr);
+}
+
+TEST(ClassRegistry, OrderDefaultsAndDuplicates) {
+  TClassRegistry<THasherClass> r(NameKey);
+  r.Register(&Alpha);
+  r.Register(&Beta);
+  r.Register(nullptr);
+  r.Register(&AlphaAgain);  // same name, other class: ignored
+  r.Register(&Gamma);
+  r.Register(&Beta);
+  EXPECT_EQ(r.Classes(), (std::vector<THasherClass>{&Alpha, &Beta, &Gamma}));
+  EXPECT_EQ(r.GetDefault(), &Alpha);
+
+  EXPECT_EQ(r.Find("Gamma"), &Gamma);
+  EXPECT_EQ(r.Find("Alpha"), &Alpha);
+  for (const char* miss :
+       {"alpha", "ALPHA", " Alpha", "Alpha ", "Alph", "AlphaHasher", "TAlphaHasher"})
+    EXPECT_EQ(r.Find(miss), nullptr) << miss;
+
+  Strings s{"x", "y"};
+  EXPECT_EQ(r.FillNames(s, NameKey), 0);
+  EXPECT_EQ(s, (Strings{"x", "y", "Alpha", "Beta", "Gamma"}));  // position counts entries only
+
+  EXPECT_EQ(r.SetDefault(&Gamma), &Gamma);
+  s.clear();
+  EXPECT_EQ(r.FillNames(s, NameKey), 2);
+  r.SetDefault(nullptr);
+  EXPECT_EQ(r.GetDefault(), &Alpha);  // falls back to the first
+  EXPECT_EQ(r.FillNames(s, NameKey), -1);
+}
+
+TEST(Registries, Coders) {
+  // The program's order, then a repeat.
+  const TCoderClass order[] = {&TCoder_HEX::ClassInfo, &TCoder_MIME64::ClassInfo,
+                               &TCoder_UU::ClassInfo, &TCoder_XX::ClassInfo,
+                               &TCoder_HEX::ClassInfo};
+  for (TCoderClass c : order) RegisterCoder(c);
+
+  EXPECT_EQ(FindCoder("HEX"), &TCoder_HEX::ClassInfo);
+  EXPECT_EQ(FindCoder("XX"), &TCoder_XX::ClassInfo);
+  for (const char* miss : {"HEXi", "hex", "TCoder", "Hexadecimal"})
+    EXPECT_EQ(FindCoder(miss), nullptr) << miss;
+  EXPECT_EQ(FindCoderByDisplayName("UU Coding"), &TCoder_UU::ClassInfo);
+  EXPECT_EQ(FindCoderByDisplayName("UU"), nullptr);
+
+  Strings coders{"first"};
+  EXPECT_EQ(FillCoderNames(coders), 0);
+  EXPECT_EQ(coders, (Strings{"first", "Hexadecimal", "MIME Base 64", "UU Coding", "XX Coding"}));
+  EXPECT_EQ(GetDefaultCoder(), &TCoder_HEX::ClassInfo);
+
+  EXPECT_EQ(SetDefaultCoder("MIME Base 64"), &TCoder_MIME64::ClassInfo);
+  EXPECT_EQ(GetDefaultCoder(), &TCoder_MIME64::ClassInfo);
+  EXPECT_EQ(FillCoderNames(coders), 1);
+  // The coder default is set by display name: a registry name clears it.
+  EXPECT_EQ(SetDefaultCoder("MIME64"), nullptr);
+  EXPECT_EQ(GetDefaultCoder(), &TCoder_HEX::ClassInfo);
+  EXPECT_EQ(FillCoderNames(coders), -1);
+  SetDefaultCoder("Hexadecimal");
+}
