@@ -1,0 +1,213 @@
+// The control wrappers and actions on a real window with child controls created in code.
+#include <gtest/gtest.h>
+
+#include "ui/actions.h"
+#include "ui/app.h"
+#include "ui/bars.h"
+#include "ui/controls.h"
+#include "ui/prompts.h"
+#include "ui/window.h"
+
+namespace {
+
+enum { IDC_A = 101, IDC_B, IDC_R1, IDC_R2, IDC_R3, IDC_COMBO, IDC_TOOLBAR, ID_CMD = 200, ID_CMD2 };
+
+class TestForm : public ui::Form {
+ public:
+  ui::CheckBox Box{this, IDC_A};
+  ui::Button Push{this, IDC_B};
+  ui::RadioButton R1{this, IDC_R1}, R2{this, IDC_R2}, R3{this, IDC_R3};
+  ui::ComboBox Combo{this, IDC_COMBO};
+  ui::ToolBar Bar{this, IDC_TOOLBAR};
+
+ protected:
+  CreateParams GetCreateParams() override {
+    CreateParams p;
+    p.ClassName = L"JvTestForm";
+    p.Width = 300;
+    p.Height = 200;
+    return p;
+  }
+  void OnCreated() override {
+    HWND h = HandleIfCreated();
+    auto make = [&](const wchar_t* cls, DWORD style, int id, int y) {
+      CreateWindowExW(0, cls, L"x", WS_CHILD | WS_VISIBLE | style, 10, y, 100, 20, h,
+                      reinterpret_cast<HMENU>(INT_PTR(id)), GetModuleHandleW(nullptr), nullptr);
+    };
+    make(L"BUTTON", BS_AUTOCHECKBOX, IDC_A, 10);
+    make(L"BUTTON", BS_PUSHBUTTON, IDC_B, 30);
+    make(L"BUTTON", BS_AUTORADIOBUTTON | WS_GROUP, IDC_R1, 50);
+    make(L"BUTTON", BS_AUTORADIOBUTTON, IDC_R2, 70);
+    make(L"BUTTON", BS_AUTORADIOBUTTON, IDC_R3, 90);
+    make(L"COMBOBOX", CBS_DROPDOWNLIST | WS_GROUP, IDC_COMBO, 110);
+    AttachControls();
+    Bar.Create(*this, 0, 16);
+  }
+  bool OnCommand(int id, int, HWND) override {
+    if (id == ID_CMD2) throw std::runtime_error("broken handler");
+    return false;
+  }
+};
+
+class UiTest : public ::testing::Test {
+ protected:
+  void SetUp() override { ui::Application::Get().Initialize(GetModuleHandleW(nullptr)); }
+  TestForm form;
+  ui::Script script;
+};
+
+TEST_F(UiTest, CheckBoxFromCodeRunsClickOnlyOnChange) {
+  int clicks = 0;
+  form.Box.OnClick = [&] { ++clicks; };
+  form.Box.SetChecked(false);
+  EXPECT_EQ(clicks, 0);
+  form.Box.SetChecked(true);
+  form.Box.SetChecked(true);
+  EXPECT_EQ(clicks, 1);
+  EXPECT_TRUE(form.Box.Checked());
+  EXPECT_TRUE(form.Box.Click());  // a user's click toggles
+  EXPECT_FALSE(form.Box.Checked());
+  EXPECT_EQ(clicks, 2);
+  form.Box.SetEnabled(false);
+  EXPECT_FALSE(form.Box.Click());
+  EXPECT_EQ(clicks, 2);
+  form.Box.SetChecked(true);  // code may still set a disabled box
+  EXPECT_EQ(clicks, 3);
+}
+
+TEST_F(UiTest, RadioButtonsClearTheirGroupAndClickWhenChecked) {
+  std::vector<int> clicked;
+  form.R1.OnClick = [&] { clicked.push_back(1); };
+  form.R2.OnClick = [&] { clicked.push_back(2); };
+  form.R3.OnClick = [&] { clicked.push_back(3); };
+  form.R1.SetChecked(true);
+  form.R2.SetChecked(true);
+  EXPECT_FALSE(form.R1.Checked());
+  EXPECT_TRUE(form.R2.Checked());
+  form.R2.SetChecked(true);
+  form.R2.SetChecked(false);  // unchecking runs nothing
+  EXPECT_EQ(clicked, (std::vector<int>{1, 2}));
+  EXPECT_TRUE(form.R3.Click());
+  EXPECT_TRUE(form.R3.Checked());
+  EXPECT_TRUE(form.R3.Click());  // already checked: nothing happens
+  EXPECT_TRUE(form.R1.Click());
+  EXPECT_FALSE(form.R3.Checked());
+  EXPECT_EQ(clicked, (std::vector<int>{1, 2, 3, 1}));
+}
+
+TEST_F(UiTest, ComboBoxChooseRunsChangeButProgramSelectionDoesNot) {
+  int changes = 0;
+  form.Combo.OnChange = [&] { ++changes; };
+  form.Combo.Add(L"MD5", 5);
+  form.Combo.Add(L"CRC32", 32);
+  form.Combo.SetItemIndex(0);
+  EXPECT_EQ(changes, 0);
+  EXPECT_TRUE(form.Combo.Choose(1));
+  EXPECT_EQ(changes, 1);
+  EXPECT_EQ(form.Combo.ItemData(form.Combo.ItemIndex()), 32);
+  EXPECT_EQ(form.Combo.FindExact(L"md5"), 0);
+  EXPECT_EQ(form.Combo.FindExact(L"SHA1"), -1);
+  EXPECT_FALSE(form.Combo.Choose(7));
+}
+
+TEST_F(UiTest, ActionsFollowTheirUpdateHandlersInMenusAndToolBars) {
+  ui::ActionList actions;
+  bool allowed = false;
+  int runs = 0;
+  ui::Action& a = actions.Add(ID_CMD, [&] { ++runs; });
+  a.Caption = L"&Save";
+  a.ShortCut = {'S', FCONTROL};
+  a.OnUpdate = [&](ui::Action& self) { self.SetEnabled(allowed); };
+  HMENU menu = CreatePopupMenu();
+  ui::AppendMenuItem(menu, ID_CMD, L"?");
+  form.Bar.AddButton(ID_CMD, 0, L"Save");
+  actions.BindMenu(menu);
+  actions.BindToolBar(&form.Bar);
+  actions.UpdateOnIdle();
+
+  EXPECT_EQ(ui::MenuItemCaption(menu, ID_CMD, false), L"&Save\tCtrl+S");
+  ui::Application::Get().Idle();
+  EXPECT_FALSE(ui::MenuItemEnabled(menu, ID_CMD, false));
+  EXPECT_FALSE(form.Bar.ButtonEnabled(ID_CMD));
+  EXPECT_FALSE(actions.Execute(ID_CMD) && runs > 0);
+  EXPECT_EQ(runs, 0);
+
+  allowed = true;
+  actions.OnMenuOpen(menu);  // opening the menu updates too
+  EXPECT_TRUE(ui::MenuItemEnabled(menu, ID_CMD, false));
+  EXPECT_TRUE(form.Bar.ButtonEnabled(ID_CMD));
+  EXPECT_TRUE(actions.Execute(ID_CMD));
+  EXPECT_EQ(runs, 1);
+
+  HACCEL acc = actions.Accelerators();
+  ACCEL entry{};
+  ASSERT_EQ(CopyAcceleratorTableW(acc, &entry, 1), 1);
+  EXPECT_EQ(entry.cmd, ID_CMD);
+  EXPECT_EQ(entry.key, 'S');
+  DestroyAcceleratorTable(acc);
+  DestroyMenu(menu);
+}
+
+TEST_F(UiTest, RegisteredCommandsRunByIdAndButtonsClickOnlyWhenEnabled) {
+  int seen = 0;
+  int id = form.AddCommand([&](int cmd) { seen = cmd; });
+  form.PerformCommand(id);
+  EXPECT_EQ(seen, id);
+  int pushes = 0;
+  form.Push.OnClick = [&] { ++pushes; };
+  EXPECT_TRUE(form.Push.Click());
+  form.Push.SetVisible(false);
+  EXPECT_FALSE(form.Push.Click());
+  EXPECT_EQ(pushes, 1);
+}
+
+TEST_F(UiTest, ExceptionInAHandlerBecomesAnErrorMessageBox) {
+  form.PerformCommand(ID_CMD2);
+  ASSERT_EQ(script.Asked().size(), 1u);
+  EXPECT_EQ(script.Asked()[0].Text, L"broken handler");
+  EXPECT_EQ(script.Asked()[0].Type, ui::MsgType::Error);
+  EXPECT_TRUE(script.Failures().empty());
+}
+
+TEST_F(UiTest, ScriptAnswersInOrderAndReportsUnexpectedPrompts) {
+  script.AnswerMessage(IDNO);
+  script.AnswerFile(L"C:\\data\\a.#ml", 2);
+  EXPECT_EQ(ui::MessageDlg(nullptr, L"Save?", ui::MsgType::Confirmation,
+                           ui::MsgButtons::YesNoCancel),
+            IDNO);
+  ui::FileDialog d;
+  d.Filter = L"A|*.a|B|*.b";
+  EXPECT_TRUE(d.Execute(nullptr));
+  EXPECT_EQ(d.FileName, L"C:\\data\\a.#ml");
+  EXPECT_EQ(d.FilterIndex, 2);
+  // Notices pass by themselves; questions without an answer are failures and cancel.
+  EXPECT_EQ(ui::MessageDlg(nullptr, L"Done", ui::MsgType::Information, ui::MsgButtons::OK), IDOK);
+  EXPECT_EQ(ui::MessageDlg(nullptr, L"Abort?", ui::MsgType::Confirmation, ui::MsgButtons::YesNo),
+            IDCANCEL);
+  ui::ColorDialog c;
+  c.Color = RGB(1, 2, 3);
+  EXPECT_FALSE(c.Execute(nullptr));
+  EXPECT_EQ(c.Color, RGB(1, 2, 3));
+  ui::ShellOpen(nullptr, L"mailto:x@example.com");
+  ASSERT_EQ(script.Asked().size(), 6u);
+  EXPECT_EQ(script.Asked()[1].File.Filter, L"A|*.a|B|*.b");
+  EXPECT_EQ(script.Asked()[5].Kind, ui::PromptKind::Shell);
+  EXPECT_EQ(script.Asked()[5].Text, L"mailto:x@example.com");
+  EXPECT_EQ(script.Failures().size(), 2u);
+}
+
+TEST(UiText, FormatAndHotkeys) {
+  EXPECT_EQ(ui::Format(L" %d items, for %s", {L"3", L"0:00:01.500"}),
+            L" 3 items, for 0:00:01.500");
+  EXPECT_EQ(ui::Format(L"100%% %s", {L"done"}), L"100% done");
+  EXPECT_EQ(ui::Format(L"%s and %s", {L"one"}), L"one and ");
+  EXPECT_EQ(ui::StripHotkey(L"&Open..."), L"Open...");
+  EXPECT_EQ(ui::StripHotkey(L"Hash type (&H)"), L"Hash type");
+  EXPECT_EQ(ui::StripHotkey(L"Salt && Pepper"), L"Salt & Pepper");
+  EXPECT_EQ(ui::FromUtf8(ui::ToUtf8(L"C:\\\u00fcber\\\u65e5\u672c\\\U0001F600")),
+            L"C:\\\u00fcber\\\u65e5\u672c\\\U0001F600");
+  EXPECT_EQ(ui::ColorToRGB(0x0000FF), RGB(255, 0, 0));
+  EXPECT_EQ(ui::ColorToRGB(ui::clWindow), GetSysColor(COLOR_WINDOW));
+}
+
+}  // namespace

@@ -1,0 +1,141 @@
+#include "ui/listview.h"
+
+#include <algorithm>
+
+#include "ui/app.h"
+#include "ui/window.h"
+
+namespace ui {
+
+ListView::~ListView() {
+  if (hfont_) DeleteObject(hfont_);
+}
+
+void ListView::Create(Window& parent, DWORD style, DWORD exStyle) {
+  HWND h = CreateWindowExW(WS_EX_CLIENTEDGE, WC_LISTVIEWW, L"",
+                           WS_CHILD | WS_VISIBLE | WS_TABSTOP | LVS_REPORT | style, 0, 0, 0, 0,
+                           parent.Handle(), reinterpret_cast<HMENU>(INT_PTR(Id())),
+                           Application::Get().Instance(), nullptr);
+  Attach(h);
+  if (exStyle) Send(LVM_SETEXTENDEDLISTVIEWSTYLE, exStyle, exStyle);
+  SetBackColor(backColor_);
+  ApplyFont();
+}
+
+int ListView::AddColumn(const std::wstring& caption, int width, int format) {
+  LVCOLUMNW col{};
+  col.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_FMT;
+  col.pszText = const_cast<wchar_t*>(caption.c_str());
+  col.cx = width;
+  col.fmt = format;
+  return static_cast<int>(Send(LVM_INSERTCOLUMNW, ColumnCount(), reinterpret_cast<LPARAM>(&col)));
+}
+
+int ListView::ColumnCount() {
+  HWND header = reinterpret_cast<HWND>(Send(LVM_GETHEADER));
+  return header ? static_cast<int>(SendMessageW(header, HDM_GETITEMCOUNT, 0, 0)) : 0;
+}
+
+int ListView::ColumnWidth(int column) {
+  return static_cast<int>(Send(LVM_GETCOLUMNWIDTH, column));
+}
+
+void ListView::SetColumnWidth(int column, int width) {
+  Send(LVM_SETCOLUMNWIDTH, column, MAKELPARAM(width, 0));
+}
+
+int ListView::ColumnPosition(int column) {
+  int n = ColumnCount();
+  std::vector<int> order(n);
+  if (!n || !Send(LVM_GETCOLUMNORDERARRAY, n, reinterpret_cast<LPARAM>(order.data())))
+    return column;
+  auto it = std::find(order.begin(), order.end(), column);
+  return it == order.end() ? column : static_cast<int>(it - order.begin());
+}
+
+void ListView::SetColumnPosition(int column, int position) {
+  int n = ColumnCount();
+  if (column < 0 || column >= n) return;
+  position = std::clamp(position, 0, n - 1);
+  std::vector<int> order(n);
+  Send(LVM_GETCOLUMNORDERARRAY, n, reinterpret_cast<LPARAM>(order.data()));
+  order.erase(std::find(order.begin(), order.end(), column));
+  order.insert(order.begin() + position, column);
+  Send(LVM_SETCOLUMNORDERARRAY, n, reinterpret_cast<LPARAM>(order.data()));
+  Invalidate();
+}
+
+int ListView::ColumnAlignment(int column) {
+  LVCOLUMNW col{};
+  col.mask = LVCF_FMT;
+  Send(LVM_GETCOLUMNW, column, reinterpret_cast<LPARAM>(&col));
+  return col.fmt & LVCFMT_JUSTIFYMASK;
+}
+
+void ListView::SetColumnAlignment(int column, int format) {
+  LVCOLUMNW col{};
+  col.mask = LVCF_FMT;
+  Send(LVM_GETCOLUMNW, column, reinterpret_cast<LPARAM>(&col));
+  col.fmt = (col.fmt & ~LVCFMT_JUSTIFYMASK) | format;
+  Send(LVM_SETCOLUMNW, column, reinterpret_cast<LPARAM>(&col));
+}
+
+int ListView::RowCount() { return static_cast<int>(Send(LVM_GETITEMCOUNT)); }
+
+void ListView::SetRowCount(int count) { Send(LVM_SETITEMCOUNT, count, LVSICF_NOSCROLL); }
+
+void ListView::SetBackColor(Color c) {
+  backColor_ = c;
+  if (HandleAllocated()) {
+    Send(LVM_SETBKCOLOR, 0, ColorToRGB(c));
+    Send(LVM_SETTEXTBKCOLOR, 0, CLR_NONE);
+    Invalidate();
+  }
+}
+
+void ListView::SetFontName(const std::wstring& name) {
+  if (name.empty()) return;
+  fontName_ = name;
+  ApplyFont();
+}
+
+void ListView::SetFontSize(int points) {
+  fontSize_ = points;
+  ApplyFont();
+}
+
+LOGFONTW ListView::Font() {
+  LOGFONTW lf{};
+  HDC dc = GetDC(nullptr);
+  lf.lfHeight = -MulDiv(fontSize_, GetDeviceCaps(dc, LOGPIXELSY), 72);
+  ReleaseDC(nullptr, dc);
+  lf.lfWeight = FW_NORMAL;
+  lf.lfCharSet = DEFAULT_CHARSET;
+  lstrcpynW(lf.lfFaceName, fontName_.c_str(), LF_FACESIZE);
+  return lf;
+}
+
+void ListView::SetFont(const LOGFONTW& font) {
+  if (font.lfFaceName[0]) fontName_ = font.lfFaceName;
+  HDC dc = GetDC(nullptr);
+  int dpi = GetDeviceCaps(dc, LOGPIXELSY);
+  ReleaseDC(nullptr, dc);
+  int h = font.lfHeight < 0 ? -font.lfHeight : font.lfHeight;
+  if (h) fontSize_ = MulDiv(h, 72, dpi);
+  ApplyFont();
+}
+
+void ListView::ApplyFont() {
+  if (!HandleAllocated()) return;
+  LOGFONTW lf = Font();
+  HFONT f = CreateFontIndirectW(&lf);
+  Send(WM_SETFONT, reinterpret_cast<WPARAM>(f), TRUE);
+  if (hfont_) DeleteObject(hfont_);
+  hfont_ = f;
+}
+
+bool ListView::HandleNotify(NMHDR* hdr, LRESULT& result) {
+  return OnNotify && OnNotify(hdr, result);
+}
+
+}  // namespace ui

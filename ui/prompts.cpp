@@ -1,0 +1,295 @@
+#include "ui/prompts.h"
+
+#include <commdlg.h>
+#include <shellapi.h>
+
+#include "ui/app.h"
+#include "ui/dialog.h"
+
+namespace ui {
+
+namespace {
+
+Prompter* g_prompter = nullptr;
+
+UINT MessageFlags(MsgType type, MsgButtons buttons) {
+  UINT f = 0;
+  switch (type) {
+    case MsgType::Information: f |= MB_ICONINFORMATION; break;
+    case MsgType::Warning: f |= MB_ICONWARNING; break;
+    case MsgType::Error: f |= MB_ICONERROR; break;
+    case MsgType::Confirmation: f |= MB_ICONQUESTION; break;
+  }
+  switch (buttons) {
+    case MsgButtons::OK: f |= MB_OK; break;
+    case MsgButtons::YesNo: f |= MB_YESNO; break;
+    case MsgButtons::YesNoCancel: f |= MB_YESNOCANCEL; break;
+    case MsgButtons::OKCancel: f |= MB_OKCANCEL; break;
+  }
+  return f;
+}
+
+// "a|b|c|d" -> "a\0b\0c\0d\0\0"
+std::wstring FilterString(const std::wstring& filter) {
+  std::wstring s = filter;
+  for (wchar_t& c : s)
+    if (c == L'|') c = L'\0';
+  s.push_back(L'\0');
+  s.push_back(L'\0');
+  return s;
+}
+
+class SystemPrompts : public Prompter {
+ public:
+  int Message(HWND owner, const std::wstring& text, const std::wstring& caption, MsgType type,
+              MsgButtons buttons) override {
+    return MessageBoxW(owner, text.c_str(), caption.c_str(), MessageFlags(type, buttons));
+  }
+  int Modal(Dialog& dialog) override { return dialog.RunModal(); }
+  bool File(HWND owner, FileDialog& d) override {
+    std::wstring filter = FilterString(d.Filter);
+    std::wstring buf = d.FileName;
+    buf.resize(32768, L'\0');
+    OPENFILENAMEW ofn{};
+    ofn.lStructSize = sizeof(ofn);
+    ofn.hwndOwner = owner;
+    ofn.lpstrFilter = d.Filter.empty() ? nullptr : filter.c_str();
+    ofn.nFilterIndex = d.FilterIndex;
+    ofn.lpstrFile = buf.data();
+    ofn.nMaxFile = static_cast<DWORD>(buf.size());
+    ofn.lpstrInitialDir = d.InitialDir.empty() ? nullptr : d.InitialDir.c_str();
+    ofn.lpstrTitle = d.Title.empty() ? nullptr : d.Title.c_str();
+    ofn.lpstrDefExt = d.DefaultExt.empty() ? nullptr : d.DefaultExt.c_str();
+    ofn.Flags = d.Options | OFN_EXPLORER;
+    BOOL ok = d.Save ? GetSaveFileNameW(&ofn) : GetOpenFileNameW(&ofn);
+    if (!ok) return false;
+    d.FileName = buf.c_str();
+    d.FilterIndex = static_cast<int>(ofn.nFilterIndex);
+    return true;
+  }
+  bool Font(HWND owner, FontDialog& d) override {
+    CHOOSEFONTW cf{};
+    cf.lStructSize = sizeof(cf);
+    cf.hwndOwner = owner;
+    LOGFONTW lf = d.Font;
+    cf.lpLogFont = &lf;
+    cf.Flags = d.Options | CF_INITTOLOGFONTSTRUCT | CF_SCREENFONTS;
+    if (!ChooseFontW(&cf)) return false;
+    d.Font = lf;
+    return true;
+  }
+  bool Color(HWND owner, ColorDialog& d) override {
+    static COLORREF custom[16] = {};
+    CHOOSECOLORW cc{};
+    cc.lStructSize = sizeof(cc);
+    cc.hwndOwner = owner;
+    cc.rgbResult = d.Color;
+    cc.lpCustColors = custom;
+    cc.Flags = CC_RGBINIT | CC_ANYCOLOR;
+    if (!ChooseColorW(&cc)) return false;
+    d.Color = cc.rgbResult;
+    return true;
+  }
+  void Shell(HWND owner, const std::wstring& address, int showCommand) override {
+    ShellExecuteW(owner, nullptr, address.c_str(), nullptr, nullptr, showCommand);
+  }
+};
+
+}  // namespace
+
+Prompter& SystemPrompter() {
+  static SystemPrompts p;
+  return p;
+}
+
+Prompter* SetPrompter(Prompter* p) {
+  Prompter* old = g_prompter;
+  g_prompter = p;
+  return old;
+}
+
+Prompter& CurrentPrompter() { return g_prompter ? *g_prompter : SystemPrompter(); }
+
+int MessageDlg(HWND owner, const std::wstring& text, MsgType type, MsgButtons buttons,
+               const std::wstring& caption) {
+  std::wstring c = caption.empty() ? Application::Get().Title() : caption;
+  return CurrentPrompter().Message(owner, text, c, type, buttons);
+}
+
+bool FileDialog::Execute(HWND owner) { return CurrentPrompter().File(owner, *this); }
+bool FontDialog::Execute(HWND owner) { return CurrentPrompter().Font(owner, *this); }
+bool ColorDialog::Execute(HWND owner) { return CurrentPrompter().Color(owner, *this); }
+
+void ShellOpen(HWND owner, const std::wstring& address, int showCommand) {
+  CurrentPrompter().Shell(owner, address, showCommand);
+}
+
+// Script --------------------------------------------------------------------
+
+namespace {
+const wchar_t* KindName(PromptKind k) {
+  switch (k) {
+    case PromptKind::Message: return L"message box";
+    case PromptKind::Dialog: return L"modal dialog";
+    case PromptKind::File: return L"file dialog";
+    case PromptKind::Font: return L"font dialog";
+    case PromptKind::Color: return L"colour dialog";
+    case PromptKind::Shell: return L"shell open";
+  }
+  return L"prompt";
+}
+}  // namespace
+
+Script::Script() : previous_(SetPrompter(this)) {}
+Script::~Script() { SetPrompter(previous_); }
+
+void Script::Clear() {
+  answers_.clear();
+  asked_.clear();
+  failures_.clear();
+}
+
+void Script::AnswerMessage(int result) {
+  AnswerMessage([result](const Prompt&) { return result; });
+}
+
+void Script::AnswerMessage(std::function<int(const Prompt&)> answer) {
+  Answer a{PromptKind::Message};
+  a.OnMessage = std::move(answer);
+  answers_.push_back(std::move(a));
+}
+
+void Script::AnswerDialog(std::function<void(ui::Dialog&)> answer) {
+  Answer a{PromptKind::Dialog};
+  a.OnDialog = std::move(answer);
+  answers_.push_back(std::move(a));
+}
+
+void Script::AnswerFile(const std::wstring& fileName, int filterIndex) {
+  Answer a{PromptKind::File};
+  a.FileName = fileName;
+  a.FilterIndex = filterIndex;
+  answers_.push_back(std::move(a));
+}
+
+void Script::AnswerFont(const LOGFONTW& font) {
+  Answer a{PromptKind::Font};
+  a.Font = font;
+  answers_.push_back(std::move(a));
+}
+
+void Script::AnswerColor(COLORREF color) {
+  Answer a{PromptKind::Color};
+  a.Color = color;
+  answers_.push_back(std::move(a));
+}
+
+void Script::Cancel(PromptKind kind) {
+  Answer a{kind};
+  a.Cancel = true;
+  answers_.push_back(std::move(a));
+}
+
+bool Script::Next(PromptKind kind, const Prompt& p, Answer& out) {
+  if (!answers_.empty() && answers_.front().Kind == kind) {
+    out = std::move(answers_.front());
+    answers_.erase(answers_.begin());
+    return true;
+  }
+  std::wstring what = std::wstring(L"unexpected ") + KindName(kind);
+  if (!p.Text.empty()) what += L": " + p.Text;
+  if (p.DialogId) what += L" (template " + std::to_wstring(p.DialogId) + L")";
+  if (!answers_.empty()) what += std::wstring(L"; next answer is for a ") +
+                                 KindName(answers_.front().Kind);
+  failures_.push_back(what);
+  return false;
+}
+
+int Script::Message(HWND, const std::wstring& text, const std::wstring& caption, MsgType type,
+                    MsgButtons buttons) {
+  Prompt p{PromptKind::Message};
+  p.Text = text;
+  p.Caption = caption;
+  p.Type = type;
+  p.Buttons = buttons;
+  Answer a{PromptKind::Message};
+  if (!answers_.empty() && answers_.front().Kind == PromptKind::Message) {
+    Next(PromptKind::Message, p, a);
+    p.Result = a.Cancel ? IDCANCEL : a.OnMessage(p);
+  } else if (buttons == MsgButtons::OK) {
+    p.Result = IDOK;  // a plain notice needs no answer
+  } else {
+    Next(PromptKind::Message, p, a);
+    p.Result = IDCANCEL;
+  }
+  asked_.push_back(p);
+  return p.Result;
+}
+
+int Script::Modal(ui::Dialog& dialog) {
+  Prompt p{PromptKind::Dialog};
+  p.DialogId = dialog.TemplateId();
+  p.Caption = dialog.Caption();
+  size_t index = asked_.size();
+  asked_.push_back(p);
+  Answer a{PromptKind::Dialog};
+  if (!Next(PromptKind::Dialog, p, a) || a.Cancel) {
+    asked_[index].Result = IDCANCEL;
+    return IDCANCEL;
+  }
+  dialog.BeginScripted();
+  Guarded([&] { a.OnDialog(dialog); });
+  int result = dialog.ModalResult();
+  if (result == 0) {
+    failures_.push_back(L"modal dialog (template " + std::to_wstring(p.DialogId) +
+                        L") left open by the script");
+    result = IDCANCEL;
+  }
+  dialog.EndScripted();
+  asked_[index].Result = result;
+  return result;
+}
+
+bool Script::File(HWND, FileDialog& d) {
+  Prompt p{PromptKind::File};
+  p.File = d;
+  Answer a{PromptKind::File};
+  bool ok = Next(PromptKind::File, p, a) && !a.Cancel;
+  if (ok) {
+    d.FileName = a.FileName;
+    if (a.FilterIndex) d.FilterIndex = a.FilterIndex;
+  }
+  p.Result = ok;
+  asked_.push_back(p);
+  return ok;
+}
+
+bool Script::Font(HWND, FontDialog& d) {
+  Prompt p{PromptKind::Font};
+  p.Text = d.Font.lfFaceName;
+  Answer a{PromptKind::Font};
+  bool ok = Next(PromptKind::Font, p, a) && !a.Cancel;
+  if (ok) d.Font = a.Font;
+  p.Result = ok;
+  asked_.push_back(p);
+  return ok;
+}
+
+bool Script::Color(HWND, ColorDialog& d) {
+  Prompt p{PromptKind::Color};
+  Answer a{PromptKind::Color};
+  bool ok = Next(PromptKind::Color, p, a) && !a.Cancel;
+  if (ok) d.Color = a.Color;
+  p.Result = ok;
+  asked_.push_back(p);
+  return ok;
+}
+
+void Script::Shell(HWND, const std::wstring& address, int) {
+  Prompt p{PromptKind::Shell};
+  p.Text = address;
+  p.Result = 1;
+  asked_.push_back(p);  // recorded, never carried out
+}
+
+}  // namespace ui

@@ -1,1 +1,0 @@
-// The thin Win32 layer of the windows.
