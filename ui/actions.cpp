@@ -43,7 +43,10 @@ void Action::SetChecked(bool v) {
 }
 
 void Action::Update() {
-  if (OnUpdate) OnUpdate(*this);
+  if (!OnExecute)
+    SetEnabled(false);
+  else if (OnUpdate)
+    OnUpdate(*this);
 }
 
 bool Action::Execute() {

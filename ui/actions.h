@@ -48,6 +48,7 @@ class Action {
   void SetChecked(bool v);
   // Runs the update handler, then the execute handler when enabled; true when it ran.
   bool Execute();
+  // An action without an execute handler is disabled; otherwise its update handler decides.
   void Update();
 
  private:

@@ -38,7 +38,7 @@ class Window {
   std::wstring Caption();
   void SetCaption(const std::wstring& text);
   bool Visible();
-  void SetVisible(bool visible);
+  virtual void SetVisible(bool visible);
   bool Enabled();
   void SetEnabled(bool enabled);
   RECT Bounds();  // screen coordinates for top-level windows, parent's client ones for children
