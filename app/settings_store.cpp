@@ -9,8 +9,8 @@ TSettingValues TIniStore::ReadSection(const std::wstring& Section) {
   TSettingValues values;
   std::wstring buf(32768, L'\0');
   for (;;) {
-    DWORD n = GetPrivateProfileSectionW(Section.c_str(), buf.data(),
-                                        static_cast<DWORD>(buf.size()), FileName.c_str());
+    DWORD n = GetPrivateProfileSectionW(Section.c_str(), buf.data(), static_cast<DWORD>(buf.size()),
+                                        FileName.c_str());
     if (n + 2 < buf.size() || buf.size() >= (1u << 24)) {
       buf.resize(n);
       break;
@@ -73,7 +73,9 @@ TRegistryStore::~TRegistryStore() {
   if (Key) RegCloseKey(Key);
 }
 
-std::wstring TRegistryStore::Name() const { return RootName + L"\\" + KeyPath; }
+std::wstring TRegistryStore::Name() const {
+  return RootName + L"\\" + KeyPath;
+}
 
 TSettingValues TRegistryStore::ReadSection(const std::wstring& Section) {
   TSettingValues values;
@@ -107,20 +109,24 @@ bool TRegistryStore::WriteString(const std::wstring& Section, const std::wstring
                                  const std::wstring& Value) {
   if (!Key || Access != WriteAccess) return false;
   HKEY sub = nullptr;
-  if (RegCreateKeyExW(Key, Section.c_str(), 0, nullptr, 0, WriteAccess, nullptr, &sub,
-                      nullptr) != ERROR_SUCCESS)
+  if (RegCreateKeyExW(Key, Section.c_str(), 0, nullptr, 0, WriteAccess, nullptr, &sub, nullptr) !=
+      ERROR_SUCCESS)
     return false;
-  LONG rc = RegSetValueExW(sub, Name.c_str(), 0, REG_SZ,
-                           reinterpret_cast<const BYTE*>(Value.c_str()),
-                           static_cast<DWORD>((Value.size() + 1) * sizeof(wchar_t)));
+  LONG rc =
+      RegSetValueExW(sub, Name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(Value.c_str()),
+                     static_cast<DWORD>((Value.size() + 1) * sizeof(wchar_t)));
   RegCloseKey(sub);
   return rc == ERROR_SUCCESS;
 }
 
 // Value text -------------------------------------------------------------------------
 
-std::wstring IntToSetting(int32_t Value) { return std::to_wstring(Value); }
-std::wstring BoolToSetting(bool Value) { return Value ? L"1" : L"0"; }
+std::wstring IntToSetting(int32_t Value) {
+  return std::to_wstring(Value);
+}
+std::wstring BoolToSetting(bool Value) {
+  return Value ? L"1" : L"0";
+}
 
 std::wstring ColorToSetting(ui::Color Value) {
   wchar_t buf[16];
@@ -168,8 +174,7 @@ bool TryParseSetting(const std::wstring& Text, int32_t& Value) {
 
 std::wstring FindSetting(const TSettingValues& Values, const std::wstring& Name) {
   for (const auto& [name, value] : Values)
-    if (CompareStringOrdinal(name.c_str(), -1, Name.c_str(), -1, TRUE) == CSTR_EQUAL)
-      return value;
+    if (CompareStringOrdinal(name.c_str(), -1, Name.c_str(), -1, TRUE) == CSTR_EQUAL) return value;
   return {};
 }
 

@@ -13,10 +13,18 @@ std::wstring ShortCut::Text() const {
   if (Modifiers & FSHIFT) s += L"Shift+";
   if (Modifiers & FALT) s += L"Alt+";
   switch (Key) {
-    case VK_DELETE: s += L"Del"; break;
-    case VK_INSERT: s += L"Ins"; break;
-    case VK_RETURN: s += L"Enter"; break;
-    case VK_ESCAPE: s += L"Esc"; break;
+    case VK_DELETE:
+      s += L"Del";
+      break;
+    case VK_INSERT:
+      s += L"Ins";
+      break;
+    case VK_RETURN:
+      s += L"Enter";
+      break;
+    case VK_ESCAPE:
+      s += L"Esc";
+      break;
     default:
       if (Key >= VK_F1 && Key <= VK_F24)
         s += L"F" + std::to_wstring(Key - VK_F1 + 1);
@@ -183,7 +191,9 @@ void AppendMenuItem(HMENU menu, int id, const std::wstring& caption) {
   AppendMenuW(menu, MF_STRING, id, caption.c_str());
 }
 
-HMENU SubMenu(HMENU menu, int position) { return GetSubMenu(menu, position); }
+HMENU SubMenu(HMENU menu, int position) {
+  return GetSubMenu(menu, position);
+}
 
 HMENU FindSubMenu(HMENU menu, const std::wstring& caption) {
   for (int i = 0, n = GetMenuItemCount(menu); i < n; ++i) {

@@ -24,8 +24,8 @@ namespace ui {
 class ToolBar;
 
 struct ShortCut {
-  WORD Key = 0;        // virtual key; 0 for none
-  BYTE Modifiers = 0;  // FCONTROL, FSHIFT, FALT
+  WORD Key = 0;               // virtual key; 0 for none
+  BYTE Modifiers = 0;         // FCONTROL, FSHIFT, FALT
   std::wstring Text() const;  // "Ctrl+N", "Ctrl+Del"
 };
 

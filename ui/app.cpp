@@ -17,9 +17,9 @@ Application& Application::Get() {
 
 void Application::Initialize(HINSTANCE instance) {
   instance_ = instance;
-  INITCOMMONCONTROLSEX icc{sizeof(icc), ICC_WIN95_CLASSES | ICC_DATE_CLASSES |
-                                            ICC_USEREX_CLASSES | ICC_STANDARD_CLASSES |
-                                            ICC_PROGRESS_CLASS | ICC_TAB_CLASSES};
+  INITCOMMONCONTROLSEX icc{sizeof(icc), ICC_WIN95_CLASSES | ICC_DATE_CLASSES | ICC_USEREX_CLASSES |
+                                            ICC_STANDARD_CLASSES | ICC_PROGRESS_CLASS |
+                                            ICC_TAB_CLASSES};
   InitCommonControlsEx(&icc);
   RegisterColorPanelClass();
 }
@@ -73,9 +73,9 @@ int Application::AddIdleHandler(std::function<void()> handler) {
 }
 
 void Application::RemoveIdleHandler(int id) {
-  idle_.erase(std::remove_if(idle_.begin(), idle_.end(),
-                             [id](const IdleHandler& h) { return h.Id == id; }),
-              idle_.end());
+  idle_.erase(
+      std::remove_if(idle_.begin(), idle_.end(), [id](const IdleHandler& h) { return h.Id == id; }),
+      idle_.end());
 }
 
 std::wstring Application::MessageOf(std::exception_ptr e) const {
@@ -104,6 +104,8 @@ void Application::HandleException() {
   }
 }
 
-void ProcessMessages() { Application::Get().ProcessMessages(); }
+void ProcessMessages() {
+  Application::Get().ProcessMessages();
+}
 
 }  // namespace ui

@@ -13,20 +13,20 @@ ToolBar::~ToolBar() {
 
 void ToolBar::Create(Window& parent, int bitmapId, int imageSize) {
   HWND h = CreateWindowExW(0, TOOLBARCLASSNAMEW, L"",
-                           WS_CHILD | WS_VISIBLE | TBSTYLE_FLAT | TBSTYLE_TOOLTIPS | CCS_TOP,
-                           0, 0, 0, 0, parent.Handle(), reinterpret_cast<HMENU>(INT_PTR(Id())),
+                           WS_CHILD | WS_VISIBLE | TBSTYLE_FLAT | TBSTYLE_TOOLTIPS | CCS_TOP, 0, 0,
+                           0, 0, parent.Handle(), reinterpret_cast<HMENU>(INT_PTR(Id())),
                            Application::Get().Instance(), nullptr);
   SendMessageW(h, TB_BUTTONSTRUCTSIZE, sizeof(TBBUTTON), 0);
   SendMessageW(h, TB_SETEXTENDEDSTYLE, 0, TBSTYLE_EX_DRAWDDARROWS);
   if (bitmapId) {
-    HBITMAP bmp = static_cast<HBITMAP>(LoadImageW(Application::Get().Instance(),
-                                                  MAKEINTRESOURCEW(bitmapId), IMAGE_BITMAP, 0, 0,
-                                                  LR_CREATEDIBSECTION));
+    HBITMAP bmp =
+        static_cast<HBITMAP>(LoadImageW(Application::Get().Instance(), MAKEINTRESOURCEW(bitmapId),
+                                        IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
     if (bmp) {
       BITMAP bm{};
       GetObjectW(bmp, sizeof(bm), &bm);
-      images_ = ImageList_Create(imageSize, imageSize, ILC_COLOR24 | ILC_MASK,
-                                 bm.bmWidth / imageSize, 0);
+      images_ =
+          ImageList_Create(imageSize, imageSize, ILC_COLOR24 | ILC_MASK, bm.bmWidth / imageSize, 0);
       ImageList_AddMasked(images_, bmp, RGB(255, 0, 255));
       DeleteObject(bmp);
       SendMessageW(h, TB_SETIMAGELIST, 0, reinterpret_cast<LPARAM>(images_));
@@ -65,8 +65,12 @@ void ToolBar::Rebuild() {
   AutoSize();
 }
 
-int ToolBar::ButtonCount() { return static_cast<int>(Send(TB_BUTTONCOUNT)); }
-bool ToolBar::ButtonEnabled(int command) { return Send(TB_ISBUTTONENABLED, command) != 0; }
+int ToolBar::ButtonCount() {
+  return static_cast<int>(Send(TB_BUTTONCOUNT));
+}
+bool ToolBar::ButtonEnabled(int command) {
+  return Send(TB_ISBUTTONENABLED, command) != 0;
+}
 void ToolBar::SetButtonEnabled(int command, bool enabled) {
   Send(TB_ENABLEBUTTON, command, MAKELPARAM(enabled, 0));
 }
@@ -83,7 +87,9 @@ void ToolBar::SetShowCaptions(bool show) {
   Rebuild();
 }
 
-void ToolBar::SetHint(int command, const std::wstring& hint) { hints_[command] = hint; }
+void ToolBar::SetHint(int command, const std::wstring& hint) {
+  hints_[command] = hint;
+}
 
 void ToolBar::AutoSize() {
   Send(TB_AUTOSIZE);
@@ -120,7 +126,9 @@ void StatusBar::SetSimpleText(const std::wstring& text) {
   Send(SB_SETTEXTW, SB_SIMPLEID, reinterpret_cast<LPARAM>(simple_.c_str()));
 }
 
-std::wstring StatusBar::SimpleText() { return simple_; }
+std::wstring StatusBar::SimpleText() {
+  return simple_;
+}
 
 void StatusBar::SetPanels(const std::vector<int>& widths) {
   std::vector<int> right;
@@ -163,7 +171,9 @@ int StatusBar::Height() {
   return r.bottom - r.top;
 }
 
-void StatusBar::AutoSize() { Send(WM_SIZE); }
+void StatusBar::AutoSize() {
+  Send(WM_SIZE);
+}
 
 bool StatusBar::HandleDrawItem(DRAWITEMSTRUCT* dis) {
   if (!OnDrawPanel) return false;

@@ -27,7 +27,9 @@ HWND Control::Handle() {
   return hwnd_;
 }
 
-void Control::Attach(HWND hwnd) { Bind(hwnd); }
+void Control::Attach(HWND hwnd) {
+  Bind(hwnd);
+}
 
 void Control::Bind(HWND hwnd) {
   hwnd_ = hwnd;
@@ -116,8 +118,8 @@ void Control::SetBackColor(Color c) {
 }
 
 void Control::SetFont(const std::wstring& name, int heightPx, bool bold) {
-  HFONT f = CreateFontW(-heightPx, 0, 0, 0, bold ? FW_BOLD : FW_NORMAL, 0, 0, 0, DEFAULT_CHARSET,
-                        0, 0, 0, 0, name.c_str());
+  HFONT f = CreateFontW(-heightPx, 0, 0, 0, bold ? FW_BOLD : FW_NORMAL, 0, 0, 0, DEFAULT_CHARSET, 0,
+                        0, 0, 0, name.c_str());
   if (HWND h = Handle()) SendMessageW(h, WM_SETFONT, reinterpret_cast<WPARAM>(f), TRUE);
   if (font_) DeleteObject(font_);
   font_ = f;
@@ -161,7 +163,9 @@ bool Button::HandleCommand(int code) {
   return true;
 }
 
-bool CheckBox::Checked() { return Send(BM_GETCHECK) == BST_CHECKED; }
+bool CheckBox::Checked() {
+  return Send(BM_GETCHECK) == BST_CHECKED;
+}
 
 void CheckBox::SetChecked(bool checked) {
   if (Checked() == checked) return;
@@ -182,7 +186,9 @@ bool CheckBox::HandleCommand(int code) {
   return true;
 }
 
-bool RadioButton::Checked() { return Send(BM_GETCHECK) == BST_CHECKED; }
+bool RadioButton::Checked() {
+  return Send(BM_GETCHECK) == BST_CHECKED;
+}
 
 namespace {
 // Clears the other radio buttons of the group (the dialog's WS_GROUP groups).
@@ -199,7 +205,9 @@ void ClearSiblings(HWND self) {
 }
 }  // namespace
 
-void RadioButton::OnAttached() { lastChecked_ = Checked(); }
+void RadioButton::OnAttached() {
+  lastChecked_ = Checked();
+}
 
 void RadioButton::Remember() {
   // The system clears the siblings of an automatic radio button without telling them.
@@ -238,8 +246,12 @@ bool RadioButton::HandleCommand(int code) {
 
 // Edits and labels -------------------------------------------------------------
 
-void Edit::SetReadOnly(bool readOnly) { Send(EM_SETREADONLY, readOnly); }
-void Edit::SelectAll() { Send(EM_SETSEL, 0, -1); }
+void Edit::SetReadOnly(bool readOnly) {
+  Send(EM_SETREADONLY, readOnly);
+}
+void Edit::SelectAll() {
+  Send(EM_SETSEL, 0, -1);
+}
 
 bool Edit::HandleCommand(int code) {
   if (code != EN_CHANGE) return false;
@@ -255,7 +267,9 @@ bool Label::HandleCommand(int code) {
 
 // Combo box --------------------------------------------------------------------
 
-void ComboBox::Clear() { Send(CB_RESETCONTENT); }
+void ComboBox::Clear() {
+  Send(CB_RESETCONTENT);
+}
 
 int ComboBox::Add(const std::wstring& text, intptr_t data) {
   int i = static_cast<int>(Send(CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str())));
@@ -268,8 +282,12 @@ void ComboBox::Insert(int index, const std::wstring& text, intptr_t data) {
   if (i >= 0) Send(CB_SETITEMDATA, i, data);
 }
 
-void ComboBox::Delete(int index) { Send(CB_DELETESTRING, index); }
-int ComboBox::Count() { return static_cast<int>(Send(CB_GETCOUNT)); }
+void ComboBox::Delete(int index) {
+  Send(CB_DELETESTRING, index);
+}
+int ComboBox::Count() {
+  return static_cast<int>(Send(CB_GETCOUNT));
+}
 
 std::wstring ComboBox::Item(int index) {
   LRESULT n = Send(CB_GETLBTEXTLEN, index);
@@ -280,7 +298,9 @@ std::wstring ComboBox::Item(int index) {
   return s;
 }
 
-intptr_t ComboBox::ItemData(int index) { return Send(CB_GETITEMDATA, index); }
+intptr_t ComboBox::ItemData(int index) {
+  return Send(CB_GETITEMDATA, index);
+}
 
 std::vector<std::wstring> ComboBox::Items() {
   std::vector<std::wstring> v;
@@ -288,8 +308,12 @@ std::vector<std::wstring> ComboBox::Items() {
   return v;
 }
 
-int ComboBox::ItemIndex() { return static_cast<int>(Send(CB_GETCURSEL)); }
-void ComboBox::SetItemIndex(int index) { Send(CB_SETCURSEL, index); }
+int ComboBox::ItemIndex() {
+  return static_cast<int>(Send(CB_GETCURSEL));
+}
+void ComboBox::SetItemIndex(int index) {
+  Send(CB_SETCURSEL, index);
+}
 
 bool ComboBox::Choose(int index) {
   if (!Enabled() || index < 0 || index >= Count()) return false;
@@ -300,8 +324,8 @@ bool ComboBox::Choose(int index) {
 }
 
 int ComboBox::FindExact(const std::wstring& text) {
-  LRESULT i = Send(CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
-                   reinterpret_cast<LPARAM>(text.c_str()));
+  LRESULT i =
+      Send(CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(text.c_str()));
   return i == CB_ERR ? -1 : static_cast<int>(i);
 }
 
@@ -319,7 +343,9 @@ bool ComboBox::HandleCommand(int code) {
 
 // List box -----------------------------------------------------------------------
 
-void ListBox::Clear() { Send(LB_RESETCONTENT); }
+void ListBox::Clear() {
+  Send(LB_RESETCONTENT);
+}
 
 int ListBox::Add(const std::wstring& text, intptr_t data) {
   int i = static_cast<int>(Send(LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str())));
@@ -327,7 +353,9 @@ int ListBox::Add(const std::wstring& text, intptr_t data) {
   return i;
 }
 
-int ListBox::Count() { return static_cast<int>(Send(LB_GETCOUNT)); }
+int ListBox::Count() {
+  return static_cast<int>(Send(LB_GETCOUNT));
+}
 
 std::wstring ListBox::Item(int index) {
   LRESULT n = Send(LB_GETTEXTLEN, index);
@@ -338,9 +366,15 @@ std::wstring ListBox::Item(int index) {
   return s;
 }
 
-intptr_t ListBox::ItemData(int index) { return Send(LB_GETITEMDATA, index); }
-int ListBox::ItemIndex() { return static_cast<int>(Send(LB_GETCURSEL)); }
-void ListBox::SetItemIndex(int index) { Send(LB_SETCURSEL, index); }
+intptr_t ListBox::ItemData(int index) {
+  return Send(LB_GETITEMDATA, index);
+}
+int ListBox::ItemIndex() {
+  return static_cast<int>(Send(LB_GETCURSEL));
+}
+void ListBox::SetItemIndex(int index) {
+  Send(LB_SETCURSEL, index);
+}
 
 bool ListBox::Choose(int index) {
   if (!Enabled() || index < 0 || index >= Count()) return false;
@@ -358,9 +392,15 @@ bool ListBox::HandleCommand(int code) {
 
 // Progress bar ------------------------------------------------------------------
 
-void ProgressBar::SetRange(int min, int max) { Send(PBM_SETRANGE32, min, max); }
-void ProgressBar::SetPosition(int pos) { Send(PBM_SETPOS, pos); }
-int ProgressBar::Position() { return static_cast<int>(Send(PBM_GETPOS)); }
+void ProgressBar::SetRange(int min, int max) {
+  Send(PBM_SETRANGE32, min, max);
+}
+void ProgressBar::SetPosition(int pos) {
+  Send(PBM_SETPOS, pos);
+}
+int ProgressBar::Position() {
+  return static_cast<int>(Send(PBM_GETPOS));
+}
 
 // Page control ------------------------------------------------------------------
 
@@ -375,7 +415,9 @@ int PageControl::AddPage(const std::wstring& caption, std::vector<int> controlId
   return index;
 }
 
-int PageControl::ActivePage() { return static_cast<int>(Send(TCM_GETCURSEL)); }
+int PageControl::ActivePage() {
+  return static_cast<int>(Send(TCM_GETCURSEL));
+}
 
 void PageControl::SetActivePage(int index) {
   Send(TCM_SETCURSEL, index);
@@ -437,13 +479,22 @@ LRESULT CALLBACK ColorPanelProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     case WM_LBUTTONUP:
     case WM_CHAR:
       if (msg == WM_CHAR && wp != L' ') break;
-      if (self) Guarded([&] { if (self->OnClick) self->OnClick(); });
+      if (self)
+        Guarded([&] {
+          if (self->OnClick) self->OnClick();
+        });
       return 0;
     case WM_SETFOCUS:
-      if (self) Guarded([&] { if (self->OnEnter) self->OnEnter(); });
+      if (self)
+        Guarded([&] {
+          if (self->OnEnter) self->OnEnter();
+        });
       return 0;
     case WM_KILLFOCUS:
-      if (self) Guarded([&] { if (self->OnExit) self->OnExit(); });
+      if (self)
+        Guarded([&] {
+          if (self->OnExit) self->OnExit();
+        });
       return 0;
     case WM_MOUSEMOVE:
       if (self)
@@ -462,8 +513,8 @@ LRESULT CALLBACK ColorPanelProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
 void RegisterColorPanelClass() {
   WNDCLASSEXW wc{};
   wc.cbSize = sizeof(wc);
-  HINSTANCE inst = Application::Get().Instance() ? Application::Get().Instance()
-                                                 : GetModuleHandleW(nullptr);
+  HINSTANCE inst =
+      Application::Get().Instance() ? Application::Get().Instance() : GetModuleHandleW(nullptr);
   if (GetClassInfoExW(inst, kColorPanelClass, &wc)) return;
   wc.lpfnWndProc = ColorPanelProc;
   wc.hInstance = inst;

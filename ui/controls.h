@@ -59,9 +59,19 @@ class Control {
   void SetFont(const std::wstring& name, int heightPx, bool bold);
 
   // Routing from the owner; return true when handled.
-  virtual bool HandleCommand(int code) { (void)code; return false; }
-  virtual bool HandleNotify(NMHDR* hdr, LRESULT& result) { (void)hdr; (void)result; return false; }
-  virtual bool HandleDrawItem(DRAWITEMSTRUCT* dis) { (void)dis; return false; }
+  virtual bool HandleCommand(int code) {
+    (void)code;
+    return false;
+  }
+  virtual bool HandleNotify(NMHDR* hdr, LRESULT& result) {
+    (void)hdr;
+    (void)result;
+    return false;
+  }
+  virtual bool HandleDrawItem(DRAWITEMSTRUCT* dis) {
+    (void)dis;
+    return false;
+  }
   virtual HBRUSH HandleCtlColor(HDC dc);
 
  protected:

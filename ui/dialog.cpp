@@ -15,8 +15,8 @@ Dialog::~Dialog() {
 }
 
 void Dialog::CreateHandle() {
-  HINSTANCE inst = Application::Get().Instance() ? Application::Get().Instance()
-                                                 : GetModuleHandleW(nullptr);
+  HINSTANCE inst =
+      Application::Get().Instance() ? Application::Get().Instance() : GetModuleHandleW(nullptr);
   HWND h = CreateDialogParamW(inst, MAKEINTRESOURCEW(templateId_), owner_, Proc,
                               reinterpret_cast<LPARAM>(this));
   if (!h) throw std::runtime_error("dialog template missing");
@@ -47,7 +47,7 @@ INT_PTR CALLBACK Dialog::Proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
       handled = true;
       return;
     }
-    handled = self->Handle(msg, wp, lp, result);
+    handled = self->HandleMessage(msg, wp, lp, result);
   });
   if (!handled) return FALSE;
   switch (msg) {

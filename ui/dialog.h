@@ -58,7 +58,10 @@ class Dialog : public Window {
   virtual void OnInitDialog() {}
   virtual void OnShow() {}
   // OK/Cancel that no bound button handled, and closing the window (IDCANCEL).
-  virtual bool OnCloseQuery(int result) { (void)result; return true; }
+  virtual bool OnCloseQuery(int result) {
+    (void)result;
+    return true;
+  }
   bool OnCommand(int id, int code, HWND from) override;
 
  private:

@@ -80,9 +80,13 @@ void ListView::SetColumnAlignment(int column, int format) {
   Send(LVM_SETCOLUMNW, column, reinterpret_cast<LPARAM>(&col));
 }
 
-int ListView::RowCount() { return static_cast<int>(Send(LVM_GETITEMCOUNT)); }
+int ListView::RowCount() {
+  return static_cast<int>(Send(LVM_GETITEMCOUNT));
+}
 
-void ListView::SetRowCount(int count) { Send(LVM_SETITEMCOUNT, count, LVSICF_NOSCROLL); }
+void ListView::SetRowCount(int count) {
+  Send(LVM_SETITEMCOUNT, count, LVSICF_NOSCROLL);
+}
 
 void ListView::SetBackColor(Color c) {
   backColor_ = c;

@@ -15,16 +15,32 @@ Prompter* g_prompter = nullptr;
 UINT MessageFlags(MsgType type, MsgButtons buttons) {
   UINT f = 0;
   switch (type) {
-    case MsgType::Information: f |= MB_ICONINFORMATION; break;
-    case MsgType::Warning: f |= MB_ICONWARNING; break;
-    case MsgType::Error: f |= MB_ICONERROR; break;
-    case MsgType::Confirmation: f |= MB_ICONQUESTION; break;
+    case MsgType::Information:
+      f |= MB_ICONINFORMATION;
+      break;
+    case MsgType::Warning:
+      f |= MB_ICONWARNING;
+      break;
+    case MsgType::Error:
+      f |= MB_ICONERROR;
+      break;
+    case MsgType::Confirmation:
+      f |= MB_ICONQUESTION;
+      break;
   }
   switch (buttons) {
-    case MsgButtons::OK: f |= MB_OK; break;
-    case MsgButtons::YesNo: f |= MB_YESNO; break;
-    case MsgButtons::YesNoCancel: f |= MB_YESNOCANCEL; break;
-    case MsgButtons::OKCancel: f |= MB_OKCANCEL; break;
+    case MsgButtons::OK:
+      f |= MB_OK;
+      break;
+    case MsgButtons::YesNo:
+      f |= MB_YESNO;
+      break;
+    case MsgButtons::YesNoCancel:
+      f |= MB_YESNOCANCEL;
+      break;
+    case MsgButtons::OKCancel:
+      f |= MB_OKCANCEL;
+      break;
   }
   return f;
 }
@@ -108,7 +124,9 @@ Prompter* SetPrompter(Prompter* p) {
   return old;
 }
 
-Prompter& CurrentPrompter() { return g_prompter ? *g_prompter : SystemPrompter(); }
+Prompter& CurrentPrompter() {
+  return g_prompter ? *g_prompter : SystemPrompter();
+}
 
 int MessageDlg(HWND owner, const std::wstring& text, MsgType type, MsgButtons buttons,
                const std::wstring& caption) {
@@ -116,9 +134,15 @@ int MessageDlg(HWND owner, const std::wstring& text, MsgType type, MsgButtons bu
   return CurrentPrompter().Message(owner, text, c, type, buttons);
 }
 
-bool FileDialog::Execute(HWND owner) { return CurrentPrompter().File(owner, *this); }
-bool FontDialog::Execute(HWND owner) { return CurrentPrompter().Font(owner, *this); }
-bool ColorDialog::Execute(HWND owner) { return CurrentPrompter().Color(owner, *this); }
+bool FileDialog::Execute(HWND owner) {
+  return CurrentPrompter().File(owner, *this);
+}
+bool FontDialog::Execute(HWND owner) {
+  return CurrentPrompter().Font(owner, *this);
+}
+bool ColorDialog::Execute(HWND owner) {
+  return CurrentPrompter().Color(owner, *this);
+}
 
 void ShellOpen(HWND owner, const std::wstring& address, int showCommand) {
   CurrentPrompter().Shell(owner, address, showCommand);
@@ -129,19 +153,27 @@ void ShellOpen(HWND owner, const std::wstring& address, int showCommand) {
 namespace {
 const wchar_t* KindName(PromptKind k) {
   switch (k) {
-    case PromptKind::Message: return L"message box";
-    case PromptKind::Dialog: return L"modal dialog";
-    case PromptKind::File: return L"file dialog";
-    case PromptKind::Font: return L"font dialog";
-    case PromptKind::Color: return L"colour dialog";
-    case PromptKind::Shell: return L"shell open";
+    case PromptKind::Message:
+      return L"message box";
+    case PromptKind::Dialog:
+      return L"modal dialog";
+    case PromptKind::File:
+      return L"file dialog";
+    case PromptKind::Font:
+      return L"font dialog";
+    case PromptKind::Color:
+      return L"colour dialog";
+    case PromptKind::Shell:
+      return L"shell open";
   }
   return L"prompt";
 }
 }  // namespace
 
 Script::Script() : previous_(SetPrompter(this)) {}
-Script::~Script() { SetPrompter(previous_); }
+Script::~Script() {
+  SetPrompter(previous_);
+}
 
 void Script::Clear() {
   answers_.clear();
@@ -199,8 +231,8 @@ bool Script::Next(PromptKind kind, const Prompt& p, Answer& out) {
   std::wstring what = std::wstring(L"unexpected ") + KindName(kind);
   if (!p.Text.empty()) what += L": " + p.Text;
   if (p.DialogId) what += L" (template " + std::to_wstring(p.DialogId) + L")";
-  if (!answers_.empty()) what += std::wstring(L"; next answer is for a ") +
-                                 KindName(answers_.front().Kind);
+  if (!answers_.empty())
+    what += std::wstring(L"; next answer is for a ") + KindName(answers_.front().Kind);
   failures_.push_back(what);
   return false;
 }

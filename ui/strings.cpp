@@ -8,9 +8,9 @@ namespace ui {
 
 std::wstring LoadStr(UINT id) {
   const wchar_t* p = nullptr;
-  int n = LoadStringW(Application::Get().Instance() ? Application::Get().Instance()
-                                                    : GetModuleHandleW(nullptr),
-                      id, reinterpret_cast<LPWSTR>(&p), 0);
+  int n = LoadStringW(
+      Application::Get().Instance() ? Application::Get().Instance() : GetModuleHandleW(nullptr), id,
+      reinterpret_cast<LPWSTR>(&p), 0);
   return n > 0 ? std::wstring(p, n) : std::wstring();
 }
 
@@ -63,8 +63,8 @@ std::wstring StripHotkey(const std::wstring& caption) {
 
 std::string ToUtf8(const std::wstring& text) {
   if (text.empty()) return {};
-  int n = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr,
-                              0, nullptr, nullptr);
+  int n = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0,
+                              nullptr, nullptr);
   std::string out(n, '\0');
   WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), n,
                       nullptr, nullptr);

@@ -37,7 +37,9 @@ void Window::Detach() {
   hwnd_ = nullptr;
 }
 
-Window* Window::FromHandle(HWND hwnd) { return static_cast<Window*>(GetPropW(hwnd, kSelfProp)); }
+Window* Window::FromHandle(HWND hwnd) {
+  return static_cast<Window*>(GetPropW(hwnd, kSelfProp));
+}
 
 void Window::AttachControls() {
   for (Control* c : controls_)
@@ -64,11 +66,21 @@ std::wstring Window::Caption() {
   return s;
 }
 
-void Window::SetCaption(const std::wstring& text) { SetWindowTextW(Handle(), text.c_str()); }
-bool Window::Visible() { return IsWindowVisible(Handle()) != FALSE; }
-void Window::SetVisible(bool visible) { ShowWindow(Handle(), visible ? SW_SHOW : SW_HIDE); }
-bool Window::Enabled() { return IsWindowEnabled(Handle()) != FALSE; }
-void Window::SetEnabled(bool enabled) { EnableWindow(Handle(), enabled); }
+void Window::SetCaption(const std::wstring& text) {
+  SetWindowTextW(Handle(), text.c_str());
+}
+bool Window::Visible() {
+  return IsWindowVisible(Handle()) != FALSE;
+}
+void Window::SetVisible(bool visible) {
+  ShowWindow(Handle(), visible ? SW_SHOW : SW_HIDE);
+}
+bool Window::Enabled() {
+  return IsWindowEnabled(Handle()) != FALSE;
+}
+void Window::SetEnabled(bool enabled) {
+  EnableWindow(Handle(), enabled);
+}
 
 RECT Window::Bounds() {
   RECT r{};
@@ -101,9 +113,15 @@ void Window::PerformCommand(int id, int code, HWND from) {
   SendMessageW(Handle(), WM_COMMAND, MAKEWPARAM(id, code), reinterpret_cast<LPARAM>(from));
 }
 
-bool Window::OnMessage(UINT, WPARAM, LPARAM, LRESULT&) { return false; }
-bool Window::OnCommand(int, int, HWND) { return false; }
-bool Window::OnNotify(NMHDR*, LRESULT&) { return false; }
+bool Window::OnMessage(UINT, WPARAM, LPARAM, LRESULT&) {
+  return false;
+}
+bool Window::OnCommand(int, int, HWND) {
+  return false;
+}
+bool Window::OnNotify(NMHDR*, LRESULT&) {
+  return false;
+}
 
 bool Window::RouteToControls(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
   switch (msg) {
@@ -151,7 +169,7 @@ bool Window::RouteToControls(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
   return false;
 }
 
-bool Window::Handle(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
+bool Window::HandleMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
   if (RouteToControls(msg, wp, lp, result)) return true;
   if (msg == WM_COMMAND) {
     int id = LOWORD(wp);
@@ -176,8 +194,8 @@ bool Window::Handle(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
 
 void Form::CreateHandle() {
   CreateParams p = GetCreateParams();
-  HINSTANCE inst = Application::Get().Instance() ? Application::Get().Instance()
-                                                 : GetModuleHandleW(nullptr);
+  HINSTANCE inst =
+      Application::Get().Instance() ? Application::Get().Instance() : GetModuleHandleW(nullptr);
   WNDCLASSEXW wc{};
   wc.cbSize = sizeof(wc);
   if (!GetClassInfoExW(inst, p.ClassName, &wc)) {
@@ -192,9 +210,9 @@ void Form::CreateHandle() {
     wc.lpszClassName = p.ClassName;
     RegisterClassExW(&wc);
   }
-  HWND h = CreateWindowExW(p.ExStyle | WS_EX_CONTROLPARENT, p.ClassName, L"", p.Style,
-                           CW_USEDEFAULT, CW_USEDEFAULT, p.Width, p.Height, p.Owner, p.Menu,
-                           inst, this);
+  HWND h =
+      CreateWindowExW(p.ExStyle | WS_EX_CONTROLPARENT, p.ClassName, L"", p.Style, CW_USEDEFAULT,
+                      CW_USEDEFAULT, p.Width, p.Height, p.Owner, p.Menu, inst, this);
   if (!h) throw std::runtime_error("CreateWindowEx failed");
   if (!FromHandle(h)) SetHandle(h);
   AttachControls();
@@ -208,7 +226,9 @@ bool Form::TranslateAccel(MSG& msg) {
   return TranslateAcceleratorW(h, Accelerators, &msg) != 0;
 }
 
-void Form::Close() { SendMessageW(Handle(), WM_CLOSE, 0, 0); }
+void Form::Close() {
+  SendMessageW(Handle(), WM_CLOSE, 0, 0);
+}
 
 LRESULT CALLBACK Form::Proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
   if (msg == WM_NCCREATE) {
@@ -241,7 +261,7 @@ LRESULT CALLBACK Form::Proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
       handled = true;
       return;
     }
-    handled = self->Handle(msg, wp, lp, result);
+    handled = self->HandleMessage(msg, wp, lp, result);
   });
   if (handled) return result;
   return DefWindowProcW(hwnd, msg, wp, lp);

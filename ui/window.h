@@ -72,7 +72,7 @@ class Window {
   // For derived window procedures: routes control notifications; true when one handled it.
   bool RouteToControls(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result);
   // Runs the message through the routing and the virtual handlers.
-  bool Handle(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result);
+  bool HandleMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result);
   void SetHandle(HWND hwnd);
   // Binds the registered controls to their child windows (by ID).
   void AttachControls();

@@ -39,6 +39,11 @@ class ScratchDir {
   static inline int counter_ = 0;
 };
 
+// A root that nothing can be read from or written to (as a key without access would be).
+inline HKEY NoSuchKey() {
+  return reinterpret_cast<HKEY>(static_cast<uintptr_t>(0x7FFFFFF0));
+}
+
 class ScratchRegistry {
  public:
   ScratchRegistry() {

@@ -32,8 +32,8 @@ int RunAgain() {
   STARTUPINFOW si{};
   si.cb = sizeof(si);
   PROCESS_INFORMATION pi{};
-  if (!CreateProcessW(nullptr, GetCommandLineW(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
-                      &si, &pi))
+  if (!CreateProcessW(nullptr, GetCommandLineW(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si,
+                      &pi))
     return -1;
   WaitForSingleObject(pi.hProcess, INFINITE);
   DWORD rc = 1;

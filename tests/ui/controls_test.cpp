@@ -10,7 +10,10 @@
 
 namespace {
 
-enum { IDC_A = 101, IDC_B, IDC_R1, IDC_R2, IDC_R3, IDC_COMBO, IDC_TOOLBAR, ID_CMD = 200, ID_CMD2 };
+enum {
+  IDC_A = 101, IDC_B, IDC_R1, IDC_R2, IDC_R3, IDC_COMBO, IDC_TOOLBAR, IDC_TABS, IDC_PANEL,
+  IDC_STATUS, ID_CMD = 200, ID_CMD2
+};
 
 class TestForm : public ui::Form {
  public:
@@ -19,6 +22,9 @@ class TestForm : public ui::Form {
   ui::RadioButton R1{this, IDC_R1}, R2{this, IDC_R2}, R3{this, IDC_R3};
   ui::ComboBox Combo{this, IDC_COMBO};
   ui::ToolBar Bar{this, IDC_TOOLBAR};
+  ui::PageControl Tabs{this, IDC_TABS};
+  ui::ColorPanel Panel{this, IDC_PANEL};
+  ui::StatusBar Status{this, IDC_STATUS};
 
  protected:
   CreateParams GetCreateParams() override {
@@ -40,8 +46,11 @@ class TestForm : public ui::Form {
     make(L"BUTTON", BS_AUTORADIOBUTTON, IDC_R2, 70);
     make(L"BUTTON", BS_AUTORADIOBUTTON, IDC_R3, 90);
     make(L"COMBOBOX", CBS_DROPDOWNLIST | WS_GROUP, IDC_COMBO, 110);
+    make(WC_TABCONTROLW, 0, IDC_TABS, 130);
+    make(L"JvColorPanel", WS_TABSTOP, IDC_PANEL, 150);
     AttachControls();
     Bar.Create(*this, 0, 16);
+    Status.Create(*this);
   }
   bool OnCommand(int id, int, HWND) override {
     if (id == ID_CMD2) throw std::runtime_error("broken handler");
@@ -172,9 +181,9 @@ TEST_F(UiTest, ExceptionInAHandlerBecomesAnErrorMessageBox) {
 TEST_F(UiTest, ScriptAnswersInOrderAndReportsUnexpectedPrompts) {
   script.AnswerMessage(IDNO);
   script.AnswerFile(L"C:\\data\\a.#ml", 2);
-  EXPECT_EQ(ui::MessageDlg(nullptr, L"Save?", ui::MsgType::Confirmation,
-                           ui::MsgButtons::YesNoCancel),
-            IDNO);
+  EXPECT_EQ(
+      ui::MessageDlg(nullptr, L"Save?", ui::MsgType::Confirmation, ui::MsgButtons::YesNoCancel),
+      IDNO);
   ui::FileDialog d;
   d.Filter = L"A|*.a|B|*.b";
   EXPECT_TRUE(d.Execute(nullptr));
@@ -196,9 +205,49 @@ TEST_F(UiTest, ScriptAnswersInOrderAndReportsUnexpectedPrompts) {
   EXPECT_EQ(script.Failures().size(), 2u);
 }
 
+TEST_F(UiTest, PagesShowOnlyTheirControls) {
+  int changes = 0;
+  form.Tabs.OnChange = [&] { ++changes; };
+  form.Tabs.AddPage(L"&One", {IDC_A, IDC_B});
+  form.Tabs.AddPage(L"&Two", {IDC_COMBO});
+  EXPECT_EQ(form.Tabs.ActivePage(), 0);
+  EXPECT_TRUE(form.Box.Visible());
+  EXPECT_FALSE(form.Combo.Visible());
+  EXPECT_TRUE(form.Tabs.Choose(1));
+  EXPECT_EQ(changes, 1);
+  EXPECT_FALSE(form.Box.Visible());
+  EXPECT_TRUE(form.Combo.Visible());
+  form.Tabs.SetActivePage(0);  // from code: no change event
+  EXPECT_EQ(changes, 1);
+  EXPECT_TRUE(form.Push.Visible());
+}
+
+TEST_F(UiTest, ColorPanelAndStatusBar) {
+  int clicks = 0;
+  form.Panel.OnClick = [&] { ++clicks; };
+  form.Panel.SetColor(0x00FF00);
+  form.Panel.SetBevel(ui::ColorPanel::bvRaised);
+  EXPECT_TRUE(form.Panel.Click());
+  SendMessageW(form.Panel.Handle(), WM_LBUTTONUP, 0, 0);  // a real click on the window
+  EXPECT_EQ(clicks, 2);
+  EXPECT_EQ(form.Panel.GetColor(), 0x00FF00);
+
+  form.Status.SetSimpleText(L" 3 items");
+  EXPECT_EQ(form.Status.SimpleText(), L" 3 items");
+  form.Status.SetPanels({100, -1});
+  form.Status.SetPanelText(1, L"C:\\data");
+  EXPECT_EQ(form.Status.PanelText(1), L"C:\\data");
+  int drawn = -1;
+  form.Status.OnDrawPanel = [&](int panel, DRAWITEMSTRUCT&) { drawn = panel; };
+  form.Status.SetOwnerDraw(0, true);
+  form.SetVisible(true);
+  UpdateWindow(form.Status.Handle());
+  ui::ProcessMessages();
+  EXPECT_EQ(drawn, 0);
+}
+
 TEST(UiText, FormatAndHotkeys) {
-  EXPECT_EQ(ui::Format(L" %d items, for %s", {L"3", L"0:00:01.500"}),
-            L" 3 items, for 0:00:01.500");
+  EXPECT_EQ(ui::Format(L" %d items, for %s", {L"3", L"0:00:01.500"}), L" 3 items, for 0:00:01.500");
   EXPECT_EQ(ui::Format(L"100%% %s", {L"done"}), L"100% done");
   EXPECT_EQ(ui::Format(L"%s and %s", {L"one"}), L"one and ");
   EXPECT_EQ(ui::StripHotkey(L"&Open..."), L"Open...");
