@@ -1,5 +1,8 @@
 #include "hash/registry.h"
 
+#include "hash/checksums.h"
+#include "hash/hashers.h"
+
 namespace {
 
 std::string HashNameKey(THasherClass Hasher) {
@@ -57,4 +60,14 @@ TCoderClass GetDefaultCoder() {
 }
 TCoderClass SetDefaultCoder(std::string_view Name) {
   return Coders().SetDefault(FindCoderByDisplayName(Name));
+}
+
+void RegisterStandardClasses() {
+  RegisterHasher(&TMD5Hasher::ClassInfo);
+  RegisterHasher(&TCRC32CheckSum::ClassInfo);
+  RegisterHasher(&TSHA1Hasher::ClassInfo);
+  RegisterCoder(&TCoder_HEX::ClassInfo);
+  RegisterCoder(&TCoder_MIME64::ClassInfo);
+  RegisterCoder(&TCoder_UU::ClassInfo);
+  RegisterCoder(&TCoder_XX::ClassInfo);
 }

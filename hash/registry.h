@@ -68,3 +68,8 @@ int32_t FillCoderNames(std::vector<std::string>& Strings);
 TCoderClass GetDefaultCoder();
 // Looks the name up by display name (SetDefaultHasher uses the registry name).
 TCoderClass SetDefaultCoder(std::string_view Name);
+
+// The program's classes, in the order its lists show them: hashers "MD5", "CRC32", "SHA1" and
+// encoders "HEX", "MIME64", "UU", "XX"; the first of each becomes the default. Calling it again
+// changes nothing.
+void RegisterStandardClasses();

@@ -1,5 +1,8 @@
 #include "hash/registry.h"
 
+#include "hash/checksums.h"
+#include "hash/hashers.h"
+
 #include <gtest/gtest.h>
 
 namespace {
@@ -58,13 +61,15 @@ TEST(ClassRegistry, OrderDefaultsAndDuplicates) {
   EXPECT_EQ(r.FillNames(s, NameKey), -1);
 }
 
-TEST(Registries, Coders) {
-  // The program's order, then a repeat.
-  const TCoderClass order[] = {&TCoder_HEX::ClassInfo, &TCoder_MIME64::ClassInfo,
-                               &TCoder_UU::ClassInfo, &TCoder_XX::ClassInfo,
-                               &TCoder_HEX::ClassInfo};
-  for (TCoderClass c : order) RegisterCoder(c);
+TEST(Registries, StandardClasses) {
+  RegisterStandardClasses();
+  RegisterStandardClasses();  // a second start-up changes nothing
 
+  EXPECT_EQ(FindHasher("MD5"), &TMD5Hasher::ClassInfo);
+  EXPECT_EQ(FindHasher("CRC32"), &TCRC32CheckSum::ClassInfo);
+  EXPECT_EQ(FindHasher("SHA1"), &TSHA1Hasher::ClassInfo);
+  for (const char* miss : {"SHA", "MD4", "XOR32", "Checksum", "RipeMD160", "md5", "MD5 ", ""})
+    EXPECT_EQ(FindHasher(miss), nullptr) << miss;
   EXPECT_EQ(FindCoder("HEX"), &TCoder_HEX::ClassInfo);
   EXPECT_EQ(FindCoder("XX"), &TCoder_XX::ClassInfo);
   for (const char* miss : {"HEXi", "hex", "TCoder", "Hexadecimal"})
@@ -72,11 +77,21 @@ TEST(Registries, Coders) {
   EXPECT_EQ(FindCoderByDisplayName("UU Coding"), &TCoder_UU::ClassInfo);
   EXPECT_EQ(FindCoderByDisplayName("UU"), nullptr);
 
-  Strings coders{"first"};
+  Strings hashers{"first"}, coders;
+  EXPECT_EQ(FillHasherNames(hashers), 0);
+  EXPECT_EQ(hashers, (Strings{"first", "MD5", "CRC32", "SHA1"}));
   EXPECT_EQ(FillCoderNames(coders), 0);
-  EXPECT_EQ(coders, (Strings{"first", "Hexadecimal", "MIME Base 64", "UU Coding", "XX Coding"}));
+  EXPECT_EQ(coders, (Strings{"Hexadecimal", "MIME Base 64", "UU Coding", "XX Coding"}));
+  EXPECT_EQ(GetDefaultHasher(), &TMD5Hasher::ClassInfo);
   EXPECT_EQ(GetDefaultCoder(), &TCoder_HEX::ClassInfo);
 
+  RegisterHasher(&TMD5Hasher::ClassInfo);
+  hashers.clear();
+  EXPECT_EQ(FillHasherNames(hashers), 0);
+  EXPECT_EQ(hashers.size(), 3u);
+
+  EXPECT_EQ(SetDefaultHasher("SHA1"), &TSHA1Hasher::ClassInfo);
+  EXPECT_EQ(FillHasherNames(hashers), 2);
   EXPECT_EQ(SetDefaultCoder("MIME Base 64"), &TCoder_MIME64::ClassInfo);
   EXPECT_EQ(GetDefaultCoder(), &TCoder_MIME64::ClassInfo);
   EXPECT_EQ(FillCoderNames(coders), 1);
@@ -84,5 +99,25 @@ TEST(Registries, Coders) {
   EXPECT_EQ(SetDefaultCoder("MIME64"), nullptr);
   EXPECT_EQ(GetDefaultCoder(), &TCoder_HEX::ClassInfo);
   EXPECT_EQ(FillCoderNames(coders), -1);
+  EXPECT_EQ(SetDefaultHasher("sha1"), nullptr);
+  EXPECT_EQ(GetDefaultHasher(), &TMD5Hasher::ClassInfo);
+
+  SetDefaultHasher("MD5");
   SetDefaultCoder("Hexadecimal");
+}
+
+// A stored type and encoding name lead to a working hasher and encoder.
+TEST(Registries, NamesReachWorkingClasses) {
+  RegisterStandardClasses();
+  THasherClass crc = FindHasher("CRC32");
+  ASSERT_NE(crc, nullptr);
+  auto h = crc->Create();
+  h->Init();
+  h->Update("123456789", 9);
+  h->Done();
+  std::string hex, sfv;
+  FindCoder("HEX")->Encode(h->DigestKey(), crc->DigestSize(), hex);
+  EXPECT_EQ(hex, "2639F4CB");
+  TCoder_HEXi::ClassInfo.Encode(h->DigestKey(), crc->DigestSize(), sfv);
+  EXPECT_EQ(sfv, "CBF43926");
 }
