@@ -7,7 +7,7 @@
 // value only when it differs and then mark the document modified.
 //
 // TFileList's methods are spread over several units: the model here (data.cpp), the checksum
-// file (xml.cpp), the update and verify passes (passes.cpp), the text lists (textlist.cpp).
+// file (xml*.cpp), the update and verify passes (passes.cpp), the text lists (textlist.cpp).
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -138,7 +138,17 @@ class TFileList {
   bool DoItemDone(TFileItem* Item, bool Ok) const;
   bool DoScanError(const std::wstring& Folder, uint32_t ErrorCode) const;
 
-  // --- The checksum file (xml.cpp) ---
+  // --- The checksum file (xml*.cpp) ---
+
+  // Writes the document as a checksum file, replacing FileName only once the new file is
+  // complete; clears Modified. Raises EFCreateError or EWriteError, leaving Modified as it was.
+  bool SaveToXML(const std::wstring& FileName);
+  // Adds what the file holds to the document, with the MSXML SAX2 reader or the built-in parser.
+  // True when the root's end tag was reached; after a fatal error the three out values hold the
+  // parser's message, column and line (otherwise they stay as they were). Raises EFOpenError when
+  // the file cannot be opened.
+  bool LoadFromXML(const std::wstring& FileName, bool UseMSXML, std::wstring& ErrorMessage,
+                   int32_t& ErrorColumn, int32_t& ErrorLine);
 
   // --- Update and verify passes (passes.cpp) ---
 

@@ -1,0 +1,35 @@
+#pragma once
+// File access of the checksum file: the safe replacing writer and the reader's open.
+#include <string>
+#include <string_view>
+
+// Writes a new file beside the target and replaces the target with it in one step on Commit.
+// Until then, and whenever something fails, the previous file stays as it was; a writer
+// destroyed without Commit removes its new file.
+class TXMLFileWriter {
+ public:
+  // Raises EFCreateError when the new file cannot be created.
+  explicit TXMLFileWriter(const std::wstring& FileName);
+  ~TXMLFileWriter();
+  TXMLFileWriter(const TXMLFileWriter&) = delete;
+  TXMLFileWriter& operator=(const TXMLFileWriter&) = delete;
+
+  // Encodes Text as the checksum file's UTF-8. Raises EWriteError on a short write.
+  void Write(std::wstring_view Text);
+  // Flushes to disk and replaces the target. Raises EWriteError or EFCreateError.
+  void Commit();
+
+ private:
+  void FlushBuffer();
+
+  std::wstring Target;
+  std::wstring TempName;
+  void* Handle;
+  std::string Buffer;
+};
+
+// Opens FileName for reading by its wide path and returns the Windows handle; raises EFOpenError.
+void* OpenXMLFileForReading(const std::wstring& FileName);
+
+// The system's message for a Windows error code.
+std::wstring SystemErrorText(unsigned long Code);

@@ -1,0 +1,283 @@
+// The MSXML SAX2 back end of the checksum file reader, through COM.
+#include <windows.h>
+#include <ole2.h>
+#include <msxml2.h>
+
+#include "document/xml.h"
+#include "document/xmlfile.h"
+#include "hash/errors.h"
+
+// MinGW's libuuid lacks the SAX2 identifiers; these are the only definitions in the program.
+extern "C" {
+const CLSID CLSID_SAXXMLReader = {
+    0x079aa557, 0x4a18, 0x424a, {0x8e, 0xee, 0xe3, 0x9f, 0x0a, 0x8d, 0x41, 0xb9}};
+const IID IID_ISAXXMLReader = {
+    0xa4f96ed0, 0xf829, 0x476e, {0x81, 0xc0, 0xcd, 0xc7, 0xbd, 0x2a, 0x08, 0x02}};
+const IID IID_ISAXContentHandler = {
+    0x1545cdfa, 0x9e4e, 0x4497, {0xa8, 0xa4, 0x2b, 0xf7, 0xd0, 0x11, 0x2c, 0x44}};
+const IID IID_ISAXErrorHandler = {
+    0xa60511c4, 0xccf5, 0x479e, {0x98, 0xa3, 0xdc, 0x8d, 0xc5, 0x45, 0xb7, 0xd0}};
+}
+
+namespace {
+
+std::wstring WidenWhat(const char* What) {
+  std::wstring text;
+  for (const char* p = What; p && *p; ++p) text.push_back(static_cast<unsigned char>(*p));
+  return text;
+}
+
+void LocatorPosition(ISAXLocator* Locator, int& Line, int& Column) {
+  Line = 0;
+  Column = 0;
+  if (Locator) {
+    Locator->getLineNumber(&Line);
+    Locator->getColumnNumber(&Column);
+  }
+}
+
+class TComAttributes final : public TSAXAttributes {
+ public:
+  explicit TComAttributes(ISAXAttributes* Attributes) : Attributes(Attributes) {}
+  int GetLength() const override {
+    int n = 0;
+    return Attributes && SUCCEEDED(Attributes->getLength(&n)) ? n : 0;
+  }
+  std::wstring_view GetQName(int Index) const override {
+    const wchar_t* p = nullptr;
+    int n = 0;
+    return SUCCEEDED(Attributes->getQName(Index, &p, &n)) && p ? std::wstring_view(p, n)
+                                                               : std::wstring_view();
+  }
+  std::wstring_view GetValue(int Index) const override {
+    const wchar_t* p = nullptr;
+    int n = 0;
+    return SUCCEEDED(Attributes->getValue(Index, &p, &n)) && p ? std::wstring_view(p, n)
+                                                               : std::wstring_view();
+  }
+
+ private:
+  ISAXAttributes* Attributes;
+};
+
+// The file as the parser's input source, read by handle.
+class TFileInputStream final : public IStream {
+ public:
+  explicit TFileInputStream(HANDLE File) : File(File) {}
+  ~TFileInputStream() { CloseHandle(File); }
+
+  HRESULT WINAPI QueryInterface(REFIID riid, void** ppv) override {
+    if (riid == IID_IUnknown || riid == IID_ISequentialStream || riid == IID_IStream) {
+      *ppv = static_cast<IStream*>(this);
+      AddRef();
+      return S_OK;
+    }
+    *ppv = nullptr;
+    return E_NOINTERFACE;
+  }
+  // Lives on the stack of one parse; the counts only track the parser's use.
+  ULONG WINAPI AddRef() override { return ++Refs; }
+  ULONG WINAPI Release() override { return --Refs; }
+
+  HRESULT WINAPI Read(void* pv, ULONG cb, ULONG* pcbRead) override {
+    DWORD done = 0;
+    const BOOL ok = ReadFile(File, pv, cb, &done, nullptr);
+    if (pcbRead) *pcbRead = done;
+    if (!ok) return HRESULT_FROM_WIN32(GetLastError());
+    return done < cb ? S_FALSE : S_OK;
+  }
+  HRESULT WINAPI Write(const void*, ULONG, ULONG*) override { return STG_E_ACCESSDENIED; }
+  HRESULT WINAPI Seek(LARGE_INTEGER Move, DWORD Origin, ULARGE_INTEGER* NewPosition) override {
+    LARGE_INTEGER pos;
+    if (!SetFilePointerEx(File, Move, &pos, Origin)) return HRESULT_FROM_WIN32(GetLastError());
+    if (NewPosition) NewPosition->QuadPart = pos.QuadPart;
+    return S_OK;
+  }
+  HRESULT WINAPI Stat(STATSTG* Stat, DWORD) override {
+    ZeroMemory(Stat, sizeof(*Stat));
+    Stat->type = STGTY_STREAM;
+    LARGE_INTEGER size;
+    if (GetFileSizeEx(File, &size)) Stat->cbSize.QuadPart = size.QuadPart;
+    Stat->grfMode = STGM_READ;
+    return S_OK;
+  }
+  HRESULT WINAPI SetSize(ULARGE_INTEGER) override { return E_NOTIMPL; }
+  HRESULT WINAPI CopyTo(IStream*, ULARGE_INTEGER, ULARGE_INTEGER*, ULARGE_INTEGER*) override {
+    return E_NOTIMPL;
+  }
+  HRESULT WINAPI Commit(DWORD) override { return E_NOTIMPL; }
+  HRESULT WINAPI Revert() override { return E_NOTIMPL; }
+  HRESULT WINAPI LockRegion(ULARGE_INTEGER, ULARGE_INTEGER, DWORD) override { return E_NOTIMPL; }
+  HRESULT WINAPI UnlockRegion(ULARGE_INTEGER, ULARGE_INTEGER, DWORD) override { return E_NOTIMPL; }
+  HRESULT WINAPI Clone(IStream**) override { return E_NOTIMPL; }
+
+ private:
+  HANDLE File;
+  ULONG Refs = 0;
+};
+
+class TComApartment {
+ public:
+  TComApartment() : Initialized(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) {}
+  ~TComApartment() {
+    if (Initialized) CoUninitialize();
+  }
+
+ private:
+  bool Initialized;
+};
+
+template <typename Interface>
+HRESULT QueryOwn(Interface* Self, REFIID Own, REFIID riid, void** ppv) {
+  if (riid == IID_IUnknown || riid == Own) {
+    *ppv = Self;
+    Self->AddRef();
+    return S_OK;
+  }
+  *ppv = nullptr;
+  return E_NOINTERFACE;
+}
+
+}  // namespace
+
+// Routes the parser's content events to the handlers. An exception raised by an event must not
+// unwind through the parser: it ends the parse as a fatal error with the exception's message.
+class TSAXContentHandler final : public ISAXContentHandler {
+ public:
+  explicit TSAXContentHandler(TSAXHandlers& Handlers) : Handlers(Handlers) {}
+  bool Aborted = false;
+
+  HRESULT WINAPI QueryInterface(REFIID riid, void** ppv) override {
+    return QueryOwn<ISAXContentHandler>(this, IID_ISAXContentHandler, riid, ppv);
+  }
+  // Owned by TSAXHandlers; the counts only track the parser's use.
+  ULONG WINAPI AddRef() override { return ++Refs; }
+  ULONG WINAPI Release() override { return --Refs; }
+
+  HRESULT WINAPI putDocumentLocator(ISAXLocator* Locator) override {
+    Handlers.SetDocumentLocator(Locator);
+    return S_OK;
+  }
+  HRESULT WINAPI startDocument() override { return S_OK; }
+  HRESULT WINAPI endDocument() override { return S_OK; }
+  HRESULT WINAPI startPrefixMapping(const wchar_t*, int, const wchar_t*, int) override {
+    return S_OK;
+  }
+  HRESULT WINAPI endPrefixMapping(const wchar_t*, int) override { return S_OK; }
+  HRESULT WINAPI startElement(const wchar_t*, int, const wchar_t*, int, const wchar_t* QName,
+                              int QNameLength, ISAXAttributes* Attributes) override {
+    return Guard([&] {
+      TComAttributes attributes(Attributes);
+      Handlers.StartElement(std::wstring_view(QName, QNameLength), attributes);
+    });
+  }
+  HRESULT WINAPI endElement(const wchar_t*, int, const wchar_t*, int, const wchar_t* QName,
+                            int QNameLength) override {
+    return Guard([&] { Handlers.EndElement(std::wstring_view(QName, QNameLength)); });
+  }
+  HRESULT WINAPI characters(const wchar_t* Chars, int Count) override {
+    return Guard([&] { Handlers.Characters(std::wstring_view(Chars, Count)); });
+  }
+  HRESULT WINAPI ignorableWhitespace(const wchar_t*, int) override { return S_OK; }
+  HRESULT WINAPI processingInstruction(const wchar_t*, int, const wchar_t*, int) override {
+    return S_OK;
+  }
+  HRESULT WINAPI skippedEntity(const wchar_t*, int) override { return S_OK; }
+
+ private:
+  template <typename Event>
+  HRESULT Guard(Event&& Run) {
+    if (Aborted) return E_FAIL;
+    try {
+      Run();
+      return S_OK;
+    } catch (const Exception& e) {
+      Abort(e.GetMessage());
+    } catch (const std::exception& e) {
+      Abort(WidenWhat(e.what()));
+    }
+    return E_FAIL;
+  }
+  void Abort(const std::wstring& Message) {
+    int line, column;
+    LocatorPosition(Handlers.Locator, line, column);
+    Handlers.FatalError(Message, line, column);
+    Aborted = true;
+  }
+
+  TSAXHandlers& Handlers;
+  ULONG Refs = 0;
+};
+
+class TSAXErrorHandler final : public ISAXErrorHandler {
+ public:
+  TSAXErrorHandler(TSAXHandlers& Handlers, const TSAXContentHandler& Content)
+      : Handlers(Handlers), Content(Content) {}
+
+  HRESULT WINAPI QueryInterface(REFIID riid, void** ppv) override {
+    return QueryOwn<ISAXErrorHandler>(this, IID_ISAXErrorHandler, riid, ppv);
+  }
+  ULONG WINAPI AddRef() override { return ++Refs; }
+  ULONG WINAPI Release() override { return --Refs; }
+
+  HRESULT WINAPI error(ISAXLocator* Locator, const wchar_t* Message, HRESULT) override {
+    Report(&TSAXHandlers::Error, Locator, Message);
+    return S_OK;
+  }
+  HRESULT WINAPI fatalError(ISAXLocator* Locator, const wchar_t* Message, HRESULT Code) override {
+    // After an event's exception the parser reports its own failure; the exception's message
+    // is the one to keep.
+    if (!Content.Aborted) Report(&TSAXHandlers::FatalError, Locator, Message);
+    return Code;
+  }
+  HRESULT WINAPI ignorableWarning(ISAXLocator* Locator, const wchar_t* Message, HRESULT) override {
+    Report(&TSAXHandlers::Warning, Locator, Message);
+    return S_OK;
+  }
+
+ private:
+  using TReport = void (TSAXHandlers::*)(const std::wstring&, int32_t, int32_t);
+  void Report(TReport Event, ISAXLocator* Locator, const wchar_t* Message) {
+    int line, column;
+    LocatorPosition(Locator, line, column);
+    std::wstring text = Message ? Message : L"";
+    while (!text.empty() && (text.back() == L'\n' || text.back() == L'\r')) text.pop_back();
+    (Handlers.*Event)(text, line, column);
+  }
+
+  TSAXHandlers& Handlers;
+  const TSAXContentHandler& Content;
+  ULONG Refs = 0;
+};
+
+TSAXHandlers::TSAXHandlers(TFileList* AOwner) : Owner(AOwner) {
+  ContentHandler = std::make_unique<TSAXContentHandler>(*this);
+  ErrorHandler = std::make_unique<TSAXErrorHandler>(*this, *ContentHandler);
+}
+
+TSAXHandlers::~TSAXHandlers() = default;
+
+void ParseWithMSXML(const std::wstring& FileName, TSAXHandlers& Handlers) {
+  TFileInputStream stream(static_cast<HANDLE>(OpenXMLFileForReading(FileName)));
+  TComApartment apartment;
+  ISAXXMLReader* reader = nullptr;
+  const HRESULT hr = CoCreateInstance(CLSID_SAXXMLReader, nullptr, CLSCTX_INPROC_SERVER,
+                                      IID_ISAXXMLReader, reinterpret_cast<void**>(&reader));
+  if (FAILED(hr) || !reader) {
+    throw Exception(L"Cannot create the MSXML SAX2 reader. " + SystemErrorText(hr));
+  }
+  // A checksum file never needs anything from outside itself.
+  reader->putFeature(L"external-general-entities", VARIANT_FALSE);
+  reader->putFeature(L"external-parameter-entities", VARIANT_FALSE);
+  reader->putContentHandler(Handlers.ContentHandler.get());
+  reader->putErrorHandler(Handlers.ErrorHandler.get());
+  VARIANT input;
+  VariantInit(&input);
+  input.vt = VT_UNKNOWN;
+  input.punkVal = &stream;
+  reader->parse(input);
+  reader->putContentHandler(nullptr);
+  reader->putErrorHandler(nullptr);
+  reader->Release();
+  Handlers.Locator = nullptr;
+}

@@ -1,0 +1,624 @@
+// The built-in back end of the checksum file reader: rapidxml parses, and the walk over what it
+// parsed raises the SAX events in document order.
+//
+// rapidxml is told not to touch its input (no terminators, no entity expansion), so every node
+// points into the text and the walk can follow the text from node to node: it delivers the
+// blanks rapidxml skips between tags, expands references itself and knows where every event
+// happens for error positions. rapidxml checks less than an XML reader must, so the walk also
+// checks names, attributes, references and characters. When rapidxml fails, the part before the
+// failure is parsed again, closed, and walked without the closing events, so that the events
+// before an error reach the handlers as a streaming parser would deliver them.
+#include <windows.h>
+
+#include <rapidxml.hpp>
+
+#include <optional>
+#include <vector>
+
+#include "document/xml.h"
+#include "document/xmlfile.h"
+#include "hash/errors.h"
+
+namespace {
+
+constexpr int ParseFlags = rapidxml::parse_non_destructive | rapidxml::parse_validate_closing_tags |
+                           rapidxml::parse_comment_nodes | rapidxml::parse_pi_nodes |
+                           rapidxml::parse_doctype_node;
+// rapidxml and the walk recurse per level; deeper nesting than this is refused up front.
+constexpr size_t MaxDepth = 512;
+constexpr size_t None = std::string::npos;
+
+const wchar_t InvalidCharacter[] = L"An invalid character was found in text content.";
+
+struct TXMLFault {
+  std::wstring Message;
+  size_t Offset;
+};
+
+using TNode = rapidxml::xml_node<char>;
+
+bool IsBlank(char c) {
+  return c == ' ' || c == '\t' || c == '\n' || c == '\r';
+}
+
+std::wstring WidenAscii(const char* Text) {
+  std::wstring text;
+  for (const char* p = Text; p && *p; ++p) text.push_back(static_cast<unsigned char>(*p));
+  return text;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Input: the file's bytes as UTF-8.
+
+std::string ReadWholeFile(const std::wstring& FileName) {
+  HANDLE file = static_cast<HANDLE>(OpenXMLFileForReading(FileName));
+  std::string bytes;
+  LARGE_INTEGER size{};
+  bool ok = GetFileSizeEx(file, &size) != 0;
+  if (ok) {
+    bytes.resize(static_cast<size_t>(size.QuadPart));
+    size_t done = 0;
+    while (ok && done < bytes.size()) {
+      DWORD part = static_cast<DWORD>(std::min<size_t>(bytes.size() - done, 1u << 30)), got = 0;
+      ok = ReadFile(file, bytes.data() + done, part, &got, nullptr) && got > 0;
+      done += got;
+    }
+  }
+  CloseHandle(file);
+  if (!ok) throw EReadError(L"Stream read error");
+  return bytes;
+}
+
+// Length of the UTF-8 sequence at p holding one character XML 1.0 allows, or 0.
+size_t XmlCharLength(const unsigned char* p, const unsigned char* end) {
+  const unsigned c = p[0];
+  if (c < 0x80) return (c >= 0x20 || c == 0x09 || c == 0x0A || c == 0x0D) ? 1 : 0;
+  size_t n;
+  uint32_t cp;
+  if (c >= 0xC2 && c <= 0xDF) {
+    n = 2, cp = c & 0x1F;
+  } else if (c >= 0xE0 && c <= 0xEF) {
+    n = 3, cp = c & 0x0F;
+  } else if (c >= 0xF0 && c <= 0xF4) {
+    n = 4, cp = c & 0x07;
+  } else {
+    return 0;
+  }
+  if (static_cast<size_t>(end - p) < n) return 0;
+  for (size_t k = 1; k < n; ++k) {
+    if ((p[k] & 0xC0) != 0x80) return 0;
+    cp = (cp << 6) | (p[k] & 0x3F);
+  }
+  const uint32_t least[] = {0, 0, 0x80, 0x800, 0x10000};
+  if (cp < least[n] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return 0;
+  if (cp == 0xFFFE || cp == 0xFFFF) return 0;
+  return n;
+}
+
+// Offset of the first byte that is not part of a valid XML character, or None.
+size_t FirstInvalidCharacter(const std::string& Text) {
+  auto p = reinterpret_cast<const unsigned char*>(Text.data());
+  const auto end = p + Text.size();
+  for (auto q = p; q < end;) {
+    // Plain ASCII text is nearly all of a checksum file.
+    if (*q >= 0x20 && *q < 0x80) {
+      ++q;
+      continue;
+    }
+    const size_t n = XmlCharLength(q, end);
+    if (n == 0) return static_cast<size_t>(q - p);
+    q += n;
+  }
+  return None;
+}
+
+std::string DeclaredEncoding(const std::string& Bytes) {
+  if (Bytes.compare(0, 5, "<?xml") != 0) return {};
+  const std::string decl = Bytes.substr(0, Bytes.find("?>"));
+  size_t p = decl.find("encoding");
+  if (p == None) return {};
+  p += 8;
+  while (p < decl.size() && IsBlank(decl[p])) ++p;
+  if (p >= decl.size() || decl[p] != '=') return {};
+  ++p;
+  while (p < decl.size() && IsBlank(decl[p])) ++p;
+  if (p >= decl.size() || (decl[p] != '"' && decl[p] != '\'')) return {};
+  const size_t close = decl.find(decl[p], p + 1);
+  return close == None ? std::string() : decl.substr(p + 1, close - p - 1);
+}
+
+// The Windows code page of an encoding name of the XML declaration; 0 when unknown.
+uint32_t CodePageOfEncoding(std::string Name) {
+  for (char& c : Name) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+  struct TAlias {
+    const char* Name;
+    uint32_t CodePage;
+  };
+  static const TAlias aliases[] = {
+      {"utf-8", 65001},     {"utf8", 65001},         {"us-ascii", 20127},   {"ascii", 20127},
+      {"latin1", 28591},    {"shift_jis", 932},      {"sjis", 932},         {"x-sjis", 932},
+      {"euc-jp", 20932},    {"gb2312", 936},         {"gbk", 936},          {"big5", 950},
+      {"euc-kr", 949},      {"ks_c_5601-1987", 949}, {"koi8-r", 20866},     {"koi8-u", 21866},
+      {"macintosh", 10000}, {"utf-16", 1200},        {"utf-16le", 1200},    {"utf-16be", 1201},
+      {"gb18030", 54936},   {"iso-8859-15", 28605},  {"iso-8859-13", 28603}};
+  for (const TAlias& a : aliases) {
+    if (Name == a.Name) return a.CodePage;
+  }
+  auto number = [&](const char* prefix) -> uint32_t {
+    const size_t n = strlen(prefix);
+    if (Name.compare(0, n, prefix) != 0 || Name.size() == n || Name.size() > n + 5) return 0;
+    uint32_t v = 0;
+    for (size_t i = n; i < Name.size(); ++i) {
+      if (Name[i] < '0' || Name[i] > '9') return 0;
+      v = v * 10 + (Name[i] - '0');
+    }
+    return v;
+  };
+  if (uint32_t n = number("iso-8859-"); n >= 1 && n <= 9) return 28590 + n;
+  for (const char* prefix : {"windows-", "cp", "ibm", "x-cp"}) {
+    if (uint32_t n = number(prefix)) return n;
+  }
+  return 0;
+}
+
+// UTF-16 to UTF-8; false with the index of the first lone surrogate.
+bool WideToUtf8(std::wstring_view Text, std::string& Out, size_t& Bad) {
+  for (size_t i = 0; i < Text.size(); ++i) {
+    const uint16_t c = Text[i];
+    if (c >= 0xD800 && c <= 0xDFFF) {
+      const bool pair =
+          c <= 0xDBFF && i + 1 < Text.size() && Text[i + 1] >= 0xDC00 && Text[i + 1] <= 0xDFFF;
+      if (!pair) {
+        Bad = i;
+        return false;
+      }
+      ++i;
+    }
+  }
+  AppendXMLUtf8(Out, Text);  // every surrogate is paired, so nothing is replaced here
+  return true;
+}
+
+struct TInput {
+  std::string Text;  // UTF-8
+  std::optional<TXMLFault> Fault;
+};
+
+TInput DecodeInput(std::string Bytes) {
+  TInput input;
+  auto starts = [&](const char* prefix, size_t n) { return Bytes.compare(0, n, prefix, n) == 0; };
+  int utf16 = 0;  // 1 little endian, 2 big endian
+  size_t skip = 0;
+  if (starts("\xEF\xBB\xBF", 3)) {
+    Bytes.erase(0, 3);
+  } else if (starts("\xFF\xFE", 2) || starts("<\0?\0", 4)) {
+    utf16 = 1, skip = starts("\xFF\xFE", 2) ? 2 : 0;
+  } else if (starts("\xFE\xFF", 2) || starts("\0<\0?", 4)) {
+    utf16 = 2, skip = starts("\xFE\xFF", 2) ? 2 : 0;
+  }
+  std::wstring wide;
+  if (utf16) {
+    for (size_t i = skip; i + 1 < Bytes.size(); i += 2) {
+      const auto lo = static_cast<unsigned char>(Bytes[i + (utf16 == 1 ? 0 : 1)]);
+      const auto hi = static_cast<unsigned char>(Bytes[i + (utf16 == 1 ? 1 : 0)]);
+      wide.push_back(static_cast<wchar_t>(hi << 8 | lo));
+    }
+  } else {
+    const std::string encoding = DeclaredEncoding(Bytes);
+    const uint32_t cp = encoding.empty() ? CP_UTF8 : CodePageOfEncoding(encoding);
+    if (cp == CP_UTF8) {
+      input.Text = std::move(Bytes);
+    } else if (cp == 0 || cp == 1200 || cp == 1201 || !IsValidCodePage(cp)) {
+      input.Text = std::move(Bytes);
+      input.Fault =
+          TXMLFault{L"System does not support the specified encoding.", input.Text.find(encoding)};
+      return input;
+    } else {
+      const int count = static_cast<int>(std::min<size_t>(Bytes.size(), INT32_MAX));
+      int n = MultiByteToWideChar(cp, MB_ERR_INVALID_CHARS, Bytes.data(), count, nullptr, 0);
+      DWORD flags = MB_ERR_INVALID_CHARS;
+      if (n == 0 && GetLastError() == ERROR_INVALID_FLAGS) {
+        flags = 0;
+        n = MultiByteToWideChar(cp, 0, Bytes.data(), count, nullptr, 0);
+      }
+      if (n == 0 && count > 0) {
+        input.Fault = TXMLFault{InvalidCharacter, 0};
+        return input;
+      }
+      wide.resize(n);
+      MultiByteToWideChar(cp, flags, Bytes.data(), count, wide.data(), n);
+    }
+  }
+  if (utf16 || !wide.empty()) {
+    size_t bad = 0;
+    input.Text.reserve(wide.size() + wide.size() / 2);
+    if (!WideToUtf8(wide, input.Text, bad)) {
+      input.Text.clear();
+      WideToUtf8(std::wstring_view(wide).substr(0, bad), input.Text, bad);
+      input.Fault = TXMLFault{InvalidCharacter, input.Text.size()};
+      return input;
+    }
+    if (utf16 && (Bytes.size() - skip) % 2 != 0) {
+      input.Fault = TXMLFault{InvalidCharacter, input.Text.size()};
+      return input;
+    }
+  }
+  if (size_t bad = FirstInvalidCharacter(input.Text); bad != None) {
+    input.Fault = TXMLFault{InvalidCharacter, bad};
+  }
+  return input;
+}
+
+void LineAndColumn(const std::string& Text, size_t Offset, int32_t& Line, int32_t& Column) {
+  Offset = std::min(Offset, Text.size());
+  Line = 1;
+  size_t start = 0;
+  for (size_t i = 0; i < Offset; ++i) {
+    if (Text[i] == '\n' || (Text[i] == '\r' && (i + 1 >= Text.size() || Text[i + 1] != '\n'))) {
+      ++Line;
+      start = i + 1;
+    }
+  }
+  Column = 1;
+  for (size_t i = start; i < Offset; ++i) {
+    if ((static_cast<unsigned char>(Text[i]) & 0xC0) != 0x80) ++Column;
+  }
+}
+
+// ---------------------------------------------------------------------------------------------
+// A light scan of the markup, as rapidxml divides it: how deep elements nest, and which
+// elements are open where the complete markup before a given offset ends.
+
+struct TScan {
+  size_t Boundary = 0;  // end of the last complete piece before the limit
+  std::vector<std::string_view> Open;
+  size_t TooDeepAt = None;
+};
+
+TScan ScanMarkup(const std::string& Text, size_t Limit) {
+  Limit = std::min(Limit, Text.size());
+  TScan scan;
+  const std::string_view text(Text);
+  auto after = [&](size_t from, std::string_view close) {
+    const size_t p = text.find(close, from);
+    return p == None ? None : p + close.size();
+  };
+  size_t i = 0;
+  while (i < Limit) {
+    if (text[i] != '<') {
+      const size_t next = text.find('<', i);
+      i = next == None || next > Limit ? Limit : next;
+      scan.Boundary = i;
+      continue;
+    }
+    size_t end = None;
+    bool push = false, pop = false;
+    std::string_view name;
+    if (text.compare(i, 2, "<?") == 0) {
+      end = after(i + 2, "?>");
+    } else if (text.compare(i, 4, "<!--") == 0) {
+      end = after(i + 4, "-->");
+    } else if (text.compare(i, 9, "<![CDATA[") == 0) {
+      end = after(i + 9, "]]>");
+    } else if (text.compare(i, 2, "<!") == 0) {
+      int depth = 0;
+      for (size_t j = i + 2; j < text.size(); ++j) {
+        if (text[j] == '[') ++depth;
+        if (text[j] == ']') --depth;
+        if (text[j] == '>' && depth <= 0) {
+          end = j + 1;
+          break;
+        }
+      }
+    } else if (text.compare(i, 2, "</") == 0) {
+      end = after(i + 2, ">");
+      pop = true;
+    } else {
+      size_t j = i + 1;
+      while (j < text.size() && !IsBlank(text[j]) && text[j] != '/' && text[j] != '>' &&
+             text[j] != '?') {
+        ++j;
+      }
+      name = text.substr(i + 1, j - i - 1);
+      for (char quote = 0; j < text.size(); ++j) {
+        if (quote) {
+          if (text[j] == quote) quote = 0;
+        } else if (text[j] == '"' || text[j] == '\'') {
+          quote = text[j];
+        } else if (text[j] == '>') {
+          end = j + 1;
+          push = text[j - 1] != '/';
+          break;
+        }
+      }
+    }
+    if (end == None || end > Limit) break;
+    if (push) {
+      if (scan.Open.size() >= MaxDepth) {
+        scan.TooDeepAt = i;
+        break;
+      }
+      scan.Open.push_back(name);
+    }
+    if (pop && !scan.Open.empty()) scan.Open.pop_back();
+    i = end;
+    scan.Boundary = i;
+  }
+  return scan;
+}
+
+// ---------------------------------------------------------------------------------------------
+// The walk.
+
+class TWalker final : public TSAXAttributes {
+ public:
+  TWalker(TSAXHandlers& Handlers, const char* Base, size_t Stop)
+      : Handlers(Handlers), Base(Base), Stop(Stop) {}
+
+  void Document(const rapidxml::xml_document<char>& Doc, size_t End) {
+    const TNode* root = nullptr;
+    for (const TNode* n = Doc.first_node(); n; n = n->next_sibling()) {
+      if (n->type() != rapidxml::node_element) continue;
+      if (root) Fail(L"Only one top level element is allowed in an XML document.", n->name() - 1);
+      root = n;
+      const char* cur = n->name() - 1;
+      Element(n, cur);
+    }
+    if (!root) throw TXMLFault{L"XML document must have a top level element.", End};
+  }
+
+  int GetLength() const override { return static_cast<int>(Attributes.size()); }
+  std::wstring_view GetQName(int Index) const override { return Attributes[Index].first; }
+  std::wstring_view GetValue(int Index) const override { return Attributes[Index].second; }
+
+ private:
+  [[noreturn]] void Fail(const std::wstring& Message, const char* Where) const {
+    throw TXMLFault{Message, static_cast<size_t>(Where - Base)};
+  }
+
+  // Runs one event; an exception raised by it ends the parse as a fatal error.
+  template <typename Event>
+  void Raise(const char* Where, Event&& Run) {
+    std::optional<std::wstring> message;
+    try {
+      Run();
+    } catch (const Exception& e) {
+      message = e.GetMessage();
+    } catch (const std::exception& e) {
+      message = WidenAscii(e.what());
+    }
+    if (message) Fail(*message, Where);
+  }
+
+  // Decodes validated UTF-8; line ends become LF, references are expanded when asked for, and in
+  // attribute values blanks of any kind become spaces.
+  void Decode(const char* P, size_t N, bool References, bool Attribute, std::wstring& Out) {
+    Out.clear();
+    const char* p = P;
+    const char* end = P + N;
+    while (p < end) {
+      uint32_t c = static_cast<unsigned char>(*p);
+      if (c < 0x80) {
+        ++p;
+        if (c == '\r') {
+          if (p < end && *p == '\n') ++p;
+          c = '\n';
+        }
+        if (c == '&' && References) {
+          c = Reference(p, end);
+        } else if (Attribute && (c == '\n' || c == '\t')) {
+          c = ' ';
+        } else if (Attribute && c == '<') {
+          Fail(L"A '<' character cannot be used in an attribute value.", p - 1);
+        }
+      } else {
+        const size_t n = c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : 2;
+        c &= n == 4 ? 0x07 : n == 3 ? 0x0F : 0x1F;
+        for (size_t k = 1; k < n; ++k) c = (c << 6) | (static_cast<unsigned char>(p[k]) & 0x3F);
+        p += n;
+      }
+      if (c >= 0x10000) {
+        Out.push_back(static_cast<wchar_t>(0xD800 + ((c - 0x10000) >> 10)));
+        Out.push_back(static_cast<wchar_t>(0xDC00 + ((c - 0x10000) & 0x3FF)));
+      } else {
+        Out.push_back(static_cast<wchar_t>(c));
+      }
+    }
+  }
+
+  // The character of the reference after "&" at P; P moves past its ";".
+  uint32_t Reference(const char*& P, const char* End) {
+    const char* start = P - 1;
+    const char* semicolon = P;
+    while (semicolon < End && *semicolon != ';' && semicolon - P < 12) ++semicolon;
+    if (semicolon >= End || *semicolon != ';') Fail(L"Illegal reference.", start);
+    const std::string_view name(P, semicolon - P);
+    P = semicolon + 1;
+    if (name == "amp") return '&';
+    if (name == "lt") return '<';
+    if (name == "gt") return '>';
+    if (name == "quot") return '"';
+    if (name == "apos") return '\'';
+    if (name.size() < 2 || name[0] != '#') Fail(L"Reference to undefined entity.", start);
+    const bool hex = name[1] == 'x';
+    uint32_t c = 0;
+    const std::string_view digits = name.substr(hex ? 2 : 1);
+    if (digits.empty() || digits.size() > 8) Fail(L"Invalid character reference.", start);
+    for (char d : digits) {
+      int v = d >= '0' && d <= '9' ? d - '0' : -1;
+      if (hex && v < 0)
+        v = d >= 'a' && d <= 'f' ? d - 'a' + 10 : d >= 'A' && d <= 'F' ? d - 'A' + 10 : -1;
+      if (v < 0) Fail(L"Invalid character reference.", start);
+      c = c * (hex ? 16 : 10) + v;
+    }
+    const bool allowed = c == 0x09 || c == 0x0A || c == 0x0D || (c >= 0x20 && c <= 0xD7FF) ||
+                         (c >= 0xE000 && c <= 0xFFFD) || (c >= 0x10000 && c <= 0x10FFFF);
+    if (!allowed) Fail(L"Invalid character reference.", start);
+    return c;
+  }
+
+  void CheckName(const char* P, size_t N) const {
+    auto first = [](unsigned char c) {
+      return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_' || c == ':' || c >= 0x80;
+    };
+    if (N == 0 || !first(P[0])) Fail(L"A name contained an invalid character.", P);
+    for (size_t i = 1; i < N; ++i) {
+      const auto c = static_cast<unsigned char>(P[i]);
+      if (!first(c) && !(c >= '0' && c <= '9') && c != '-' && c != '.') {
+        Fail(L"A name contained an invalid character.", P + i);
+      }
+    }
+  }
+
+  void Characters(const char* P, size_t N, bool References) {
+    if (N == 0) return;
+    Decode(P, N, References, false, Piece);
+    Raise(P, [&] { Handlers.Characters(Piece); });
+  }
+
+  // Text that rapidxml skipped between nodes: blanks, or markup it passed over.
+  void Gap(const char*& Cur, const char* Next) {
+    for (const char* p = Cur; p < Next; ++p) {
+      if (!IsBlank(*p)) Fail(L"Invalid markup.", p);
+    }
+    Characters(Cur, Next - Cur, false);
+    Cur = Next;
+  }
+
+  static const char* NodeStart(const TNode* N) {
+    switch (N->type()) {
+      case rapidxml::node_element:
+        return N->name() - 1;
+      case rapidxml::node_cdata:
+        return N->value() - 9;
+      case rapidxml::node_comment:
+        return N->value() - 4;
+      case rapidxml::node_pi:
+        return N->name() - 2;
+      case rapidxml::node_doctype:
+        return N->value() - 10;
+      default:
+        return N->value();
+    }
+  }
+
+  void Element(const TNode* N, const char*& Cur) {
+    const char* open = N->name() - 1;
+    CheckName(N->name(), N->name_size());
+    Attributes.clear();
+    const char* tagEnd = N->name() + N->name_size();
+    for (const auto* a = N->first_attribute(); a; a = a->next_attribute()) {
+      CheckName(a->name(), a->name_size());
+      if (!IsBlank(a->name()[-1])) Fail(L"Required white space was missing.", a->name());
+      std::wstring name, value;
+      Decode(a->name(), a->name_size(), false, false, name);
+      for (const auto& other : Attributes) {
+        if (other.first == name) Fail(L"Duplicate attribute.", a->name());
+      }
+      Decode(a->value(), a->value_size(), true, true, value);
+      Attributes.emplace_back(std::move(name), std::move(value));
+      tagEnd = a->value() + a->value_size() + 1;
+    }
+    std::wstring name;
+    Decode(N->name(), N->name_size(), false, false, name);
+    Raise(open, [&] { Handlers.StartElement(name, *this); });
+    while (IsBlank(*tagEnd)) ++tagEnd;
+    if (*tagEnd == '/') {
+      Cur = tagEnd + 2;
+      End(name, tagEnd);
+      return;
+    }
+    Cur = tagEnd + 1;
+    for (const TNode* child = N->first_node(); child; child = child->next_sibling()) {
+      Gap(Cur, NodeStart(child));
+      switch (child->type()) {
+        case rapidxml::node_element:
+          Element(child, Cur);
+          break;
+        case rapidxml::node_data:
+          Characters(child->value(), child->value_size(), true);
+          Cur = child->value() + child->value_size();
+          break;
+        case rapidxml::node_cdata:
+          Characters(child->value(), child->value_size(), false);
+          Cur = child->value() + child->value_size() + 3;
+          break;
+        case rapidxml::node_comment:
+          Cur = child->value() + child->value_size() + 3;
+          break;
+        case rapidxml::node_pi:
+          Cur = child->value() + child->value_size() + 2;
+          break;
+        default:
+          Fail(L"Invalid markup.", NodeStart(child));
+      }
+    }
+    const char* close = Cur;
+    while (IsBlank(*close)) ++close;
+    if (close[0] != '<' || close[1] != '/') Fail(L"Invalid markup.", close);
+    Gap(Cur, close);
+    while (*Cur && *Cur != '>') ++Cur;
+    if (*Cur) ++Cur;
+    End(name, close);
+  }
+
+  void End(const std::wstring& Name, const char* Where) {
+    // Closing tags added after a failure carry no event.
+    if (static_cast<size_t>(Where - Base) >= Stop) return;
+    Raise(Where, [&] { Handlers.EndElement(Name); });
+  }
+
+  TSAXHandlers& Handlers;
+  const char* Base;
+  size_t Stop;
+  std::wstring Piece;
+  std::vector<std::pair<std::wstring, std::wstring>> Attributes;
+};
+
+// Parses Text (which must stay unchanged and end in a zero) and walks it. A parse error comes
+// back as a fault before any event; a fault of the walk comes after the events before it.
+std::optional<TXMLFault> ParseAndWalk(std::string& Text, size_t Stop, TSAXHandlers& Handlers,
+                                      bool& Walked) {
+  Walked = false;
+  auto doc = std::make_unique<rapidxml::xml_document<char>>();
+  try {
+    doc->parse<ParseFlags>(Text.data());
+  } catch (const rapidxml::parse_error& e) {
+    return TXMLFault{WidenAscii(e.what()), static_cast<size_t>(e.where<char>() - Text.data())};
+  }
+  Walked = true;
+  try {
+    TWalker(Handlers, Text.data(), Stop).Document(*doc, Text.size());
+  } catch (const TXMLFault& fault) {
+    return fault;
+  }
+  return std::nullopt;
+}
+
+}  // namespace
+
+void ParseWithRapidXml(const std::wstring& FileName, TSAXHandlers& Handlers) {
+  TInput input = DecodeInput(ReadWholeFile(FileName));
+  std::optional<TXMLFault> fault = input.Fault;
+  const TScan whole = ScanMarkup(input.Text, fault ? fault->Offset : input.Text.size());
+  if (whole.TooDeepAt != None) {
+    fault = TXMLFault{L"Elements are nested too deeply.", whole.TooDeepAt};
+  }
+  bool walked = false;
+  if (!fault) fault = ParseAndWalk(input.Text, None, Handlers, walked);
+  if (fault && !walked) {
+    // Deliver the events of the complete markup before the failure.
+    const TScan before = ScanMarkup(input.Text, fault->Offset);
+    std::string prefix = input.Text.substr(0, before.Boundary);
+    for (auto open = before.Open.rbegin(); open != before.Open.rend(); ++open) {
+      prefix.append("</").append(*open).append(">");
+    }
+    const std::optional<TXMLFault> early = ParseAndWalk(prefix, before.Boundary, Handlers, walked);
+    if (early && walked && early->Offset < before.Boundary) fault = early;
+  }
+  if (fault) {
+    int32_t line, column;
+    LineAndColumn(input.Text, fault->Offset, line, column);
+    Handlers.FatalError(fault->Message, line, column);
+  }
+}

@@ -1,0 +1,166 @@
+// The checksum file reader: fills the document from the parser's events.
+#include <windows.h>
+
+#include "document/datetext.h"
+#include "document/uniconv.h"
+#include "document/xml.h"
+
+namespace {
+
+std::string NarrowAnsi(const std::wstring& Text) {
+  for (wchar_t c : Text) {
+    if (c >= 0x80) return WideToCodePage(Text, CP_ACP);
+  }
+  return std::string(Text.begin(), Text.end());
+}
+
+int HexValue(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+// Optional blanks and sign, then decimal digits, or hexadecimal digits after "$", "x", "X" or
+// "0x"; nothing may follow and the value must fit 64 bits.
+bool TryStrToInt64(const std::string& S, int64_t& Value) {
+  size_t i = 0;
+  while (i < S.size() && S[i] == ' ') ++i;
+  bool negative = false;
+  if (i < S.size() && (S[i] == '+' || S[i] == '-')) negative = S[i++] == '-';
+  int base = 10;
+  if (i < S.size() && (S[i] == '$' || S[i] == 'x' || S[i] == 'X')) {
+    base = 16;
+    ++i;
+  } else if (i + 1 < S.size() && S[i] == '0' && (S[i + 1] == 'x' || S[i + 1] == 'X')) {
+    base = 16;
+    i += 2;
+  }
+  if (i == S.size()) return false;
+  uint64_t v = 0;
+  const uint64_t limit = negative ? uint64_t(INT64_MAX) + 1 : uint64_t(INT64_MAX);
+  for (; i < S.size(); ++i) {
+    const int d = base == 16 ? HexValue(S[i]) : (S[i] >= '0' && S[i] <= '9' ? S[i] - '0' : -1);
+    if (d < 0) return false;
+    if (v > (limit - d) / base) return false;
+    v = v * base + d;
+  }
+  Value = negative ? static_cast<int64_t>(0 - v) : static_cast<int64_t>(v);
+  return true;
+}
+
+bool FlagValue(const std::wstring& Text) {
+  std::string s = NarrowAnsi(Text);
+  for (char& c : s) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  return s != "disabled";
+}
+
+}  // namespace
+
+void TSAXHandlers::StartElement(std::wstring_view Name, const TSAXAttributes& Attributes) {
+  Text.clear();
+  if (Name == L"jurnValt") {
+    InRoot = true;
+    Owner->Modified = false;
+  } else if (Name == L"jurnItem") {
+    Owner->Items.push_back(std::make_unique<TFileItem>());
+    Item = Owner->Items.back().get();
+    Item->Owner = Owner;
+  } else if (Name == L"fileHash" && Item) {
+    for (int i = Attributes.GetLength() - 1; i >= 0; --i) {
+      const std::wstring_view name = Attributes.GetQName(i);
+      if (name == L"type") {
+        Item->HashType = NarrowAnsi(std::wstring(Attributes.GetValue(i)));
+      } else if (name == L"code") {
+        Item->HashCode = NarrowAnsi(std::wstring(Attributes.GetValue(i)));
+      }
+    }
+  }
+}
+
+void TSAXHandlers::Characters(std::wstring_view Piece) {
+  Text.append(Piece);
+}
+
+void TSAXHandlers::EndElement(std::wstring_view Name) {
+  if (!InRoot) return;
+  TFileList& list = *Owner;
+  if (Name == L"jurnValt") {
+    InRoot = false;
+    Done = true;
+  } else if (Name == L"updateFolder") {
+    list.UpdateFolder = Text;
+  } else if (Name == L"updateMask") {
+    list.UpdateMask = Text;
+  } else if (Name == L"verifyFolder") {
+    list.VerifyFolder = Text;
+  } else if (Name == L"updateHash") {
+    list.UpdateHash = NarrowAnsi(Text);
+  } else if (Name == L"updateCode") {
+    list.UpdateCode = NarrowAnsi(Text);
+  } else if (Name == L"updateFind") {
+    list.UpdateFind = FlagValue(Text);
+  } else if (Name == L"updateRecurse") {
+    list.UpdateRecurse = FlagValue(Text);
+  } else if (Name == L"verifyTime") {
+    list.VerifyTime = FlagValue(Text);
+  } else if (Name == L"verifySize") {
+    list.VerifySize = FlagValue(Text);
+  } else if (Name == L"updateMode") {
+    list.UpdateMode = ParseUpdateMode(NarrowAnsi(Text));
+  } else if (Name == L"updateTime") {
+    list.LastUpdate += ParseTimeText(Text);
+  } else if (Name == L"updateDate") {
+    list.LastUpdate += ParseDateText(Text);
+  }
+  if (!Item) return;
+  if (Name == L"jurnItem") {
+    Item = nullptr;
+  } else if (Name == L"fileName") {
+    Item->FileName = Text;
+  } else if (Name == L"fileNote") {
+    Item->FileNote = Text;
+  } else if (Name == L"fileSize") {
+    int64_t size = -1;
+    Item->FileSize = TryStrToInt64(NarrowAnsi(Text), size) ? size : -1;
+  } else if (Name == L"fileTime") {
+    Item->FileTime += ParseTimeText(Text);
+  } else if (Name == L"fileDate") {
+    Item->FileTime += ParseDateText(Text);
+  } else if (Name == L"fileHash") {
+    Item->HashValue = NarrowAnsi(Text);
+  }
+}
+
+void TSAXHandlers::SetDocumentLocator(ISAXLocator* ALocator) {
+  Locator = ALocator;
+}
+
+void TSAXHandlers::FatalError(const std::wstring& Message, int32_t Line, int32_t Column) {
+  Failed = true;
+  ErrorMessage = Message;
+  ErrorLine = Line;
+  ErrorColumn = Column;
+}
+
+// Recoverable errors and warnings do not stop the load.
+void TSAXHandlers::Error(const std::wstring&, int32_t, int32_t) {}
+void TSAXHandlers::Warning(const std::wstring&, int32_t, int32_t) {}
+
+bool TFileList::LoadFromXML(const std::wstring& FileName, bool UseMSXML, std::wstring& ErrorMessage,
+                            int32_t& ErrorColumn, int32_t& ErrorLine) {
+  TSAXHandlers handlers(this);
+  if (UseMSXML) {
+    ParseWithMSXML(FileName, handlers);
+  } else {
+    ParseWithRapidXml(FileName, handlers);
+  }
+  if (handlers.Failed) {
+    ErrorMessage = handlers.ErrorMessage;
+    ErrorColumn = handlers.ErrorColumn;
+    ErrorLine = handlers.ErrorLine;
+  }
+  return handlers.Done;
+}
