@@ -1,0 +1,116 @@
+// Save and load of a checksum file of 1,000,000 entries with each parser: seconds and peak
+// memory. Each load runs in a process of its own, so that each peak is its own.
+//   xmlbench [entries]            builds, saves, then loads with both parsers
+//   xmlbench load <file> <msxml>  (internal) one load
+#include <windows.h>
+#include <psapi.h>
+#include <shellapi.h>
+
+#include <chrono>
+#include <cstdio>
+#include <string>
+
+#include "document/data.h"
+#include "document/xml.h"
+
+namespace {
+
+double Seconds(std::chrono::steady_clock::time_point Start) {
+  return std::chrono::duration<double>(std::chrono::steady_clock::now() - Start).count();
+}
+
+double PeakMiB() {
+  PROCESS_MEMORY_COUNTERS counters{};
+  counters.cb = sizeof(counters);
+  GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof(counters));
+  return std::max(counters.PeakPagefileUsage, counters.PeakWorkingSetSize) / 1048576.0;
+}
+
+double NowMiB() {
+  PROCESS_MEMORY_COUNTERS counters{};
+  counters.cb = sizeof(counters);
+  GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof(counters));
+  return counters.PagefileUsage / 1048576.0;
+}
+
+int LoadOnce(const std::wstring& FileName, bool UseMSXML) {
+  TFileList list;
+  std::wstring message;
+  int32_t column = 0, line = 0;
+  const double before = PeakMiB();
+  const auto start = std::chrono::steady_clock::now();
+  const bool ok = list.LoadFromXML(FileName, UseMSXML, message, column, line);
+  const double seconds = Seconds(start);
+  std::printf(
+      "load %-8s %s %d entries  %.2f s  peak %.0f MiB (%.0f MiB at start), document %.0f MiB\n",
+      UseMSXML ? "MSXML" : "built-in", ok ? "ok" : "FAILED", list.GetCount(), seconds, PeakMiB(),
+      before, NowMiB());
+  return ok ? 0 : 1;
+}
+
+void Fill(TFileList& List, int Count) {
+  static const char hex[] = "0123456789abcdef";
+  uint32_t seed = 12345;
+  for (int i = 0; i < Count; ++i) {
+    auto item = std::make_unique<TFileItem>();
+    item->Owner = &List;
+    item->FileName = L"folder" + std::to_wstring(i % 1000) + L"\\sub folder\\file " +
+                     std::to_wstring(i) + L".dat";
+    item->FileSize = static_cast<int64_t>(i) * 7919;
+    item->FileTime = 3287174400 + i;
+    std::string value(32, '0');
+    for (char& c : value) {
+      seed = seed * 1103515245 + 12345;
+      c = hex[(seed >> 16) & 15];
+    }
+    item->HashValue = value;
+    List.Items.push_back(std::move(item));
+  }
+}
+
+int RunChild(const std::wstring& Self, const std::wstring& FileName, bool UseMSXML) {
+  std::wstring command =
+      L"\"" + Self + L"\" load \"" + FileName + L"\" " + (UseMSXML ? L"1" : L"0");
+  STARTUPINFOW startup{};
+  startup.cb = sizeof(startup);
+  PROCESS_INFORMATION process{};
+  if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                      &startup, &process)) {
+    std::printf("cannot start %ls\n", command.c_str());
+    return 1;
+  }
+  WaitForSingleObject(process.hProcess, INFINITE);
+  DWORD code = 1;
+  GetExitCodeProcess(process.hProcess, &code);
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+  return static_cast<int>(code);
+}
+
+}  // namespace
+
+int main() {
+  int argc = 0;
+  wchar_t** argv = CommandLineToArgvW(GetCommandLineW(), &argc);
+  if (argc == 4 && std::wstring(argv[1]) == L"load") return LoadOnce(argv[2], argv[3][0] == L'1');
+  const int count = argc > 1 ? _wtoi(argv[1]) : 1000000;
+  wchar_t temp[MAX_PATH];
+  GetTempPathW(MAX_PATH, temp);
+  const std::wstring fileName = std::wstring(temp) + L"xmlbench.#ml";
+  {
+    TFileList list;
+    Fill(list, count);
+    std::printf("document of %d entries built: %.0f MiB\n", count, NowMiB());
+    const auto start = std::chrono::steady_clock::now();
+    list.SaveToXML(fileName);
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    GetFileAttributesExW(fileName.c_str(), GetFileExInfoStandard, &data);
+    std::printf(
+        "save     %.2f s  %.0f MiB file  peak %.0f MiB\n", Seconds(start),
+        (static_cast<double>(data.nFileSizeHigh) * 4294967296.0 + data.nFileSizeLow) / 1048576.0,
+        PeakMiB());
+  }
+  int failures = RunChild(argv[0], fileName, false) + RunChild(argv[0], fileName, true);
+  DeleteFileW(fileName.c_str());
+  return failures;
+}
