@@ -8,6 +8,7 @@
 
 #include "hash/errors.h"
 #include "hash/hasher.h"
+#include "hash/hashers.h"
 #include "version.h"
 
 namespace {
@@ -33,6 +34,16 @@ const THasherClassInfo TRecordingHasher::ClassInfo = {"TRecordingHasher", &THash
                                                       nullptr};
 
 using TEvents = std::vector<std::pair<int32_t, bool>>;
+
+std::string Hex(const THasher& Hasher) {
+  static const char digits[] = "0123456789abcdef";
+  std::string text;
+  for (int i = 0; i < Hasher.DigestSize(); ++i) {
+    text += digits[Hasher.DigestKey()[i] >> 4];
+    text += digits[Hasher.DigestKey()[i] & 15];
+  }
+  return text;
+}
 
 std::string Pattern(size_t Size) {
   std::string s(Size, '\0');
@@ -108,7 +119,14 @@ class MiscFiles : public ::testing::Test {
 };
 
 TEST_F(MiscFiles, BlockSequencesAtTheBlockBoundaries) {
-  for (size_t size : {0, 65535, 65536, 65537, 3 * 65536 + 1}) {
+  // Digests from md5sum.
+  const std::pair<size_t, const char*> files[] = {
+      {0, "d41d8cd98f00b204e9800998ecf8427e"},
+      {65535, "3603815e39efeef58940a8600552f4b3"},
+      {65536, "07ba990ebda712e3fa2ccc475c75f183"},
+      {65537, "a40ab48366ff1675952062497f19958c"},
+      {3 * 65536 + 1, "6d9485f731da297ce9ff85262c56dd00"}};
+  for (const auto& [size, md5] : files) {
     SCOPED_TRACE(size);
     const std::string bytes = Pattern(size);
     const std::wstring path = MakeFile(L"f" + std::to_wstring(size), bytes);
@@ -126,6 +144,9 @@ TEST_F(MiscFiles, BlockSequencesAtTheBlockBoundaries) {
     EXPECT_EQ(Hasher.Calls, calls);
     EXPECT_EQ(Hasher.DoneCount, 1);
     EXPECT_TRUE(Hasher.Bytes == bytes);
+    TMD5Hasher real;
+    EXPECT_EQ(HashFile(path, real, nullptr), 0);
+    EXPECT_EQ(Hex(real), md5);
     EXPECT_TRUE(Deletable(path)) << "handle left open";
   }
 }
