@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "hash/errors.h"
+#include "hash/registry.h"
 
 namespace {
 // The document's invariant checks name this unit and a fixed line, as users report them.
@@ -61,6 +62,18 @@ bool TFileItem::TimeChanged() const {
 
 bool TFileItem::SizeChanged() const {
   return State != fsNone && FileSize >= 0 && NewSize >= 0 && FileSize != NewSize;
+}
+
+bool TFileItem::HashChanged() const {
+  if (State == fsNone || HashValue.empty() || NewHash.empty()) return false;
+  const TCoderClass coder = FindCoder(HashCode);
+  if (!coder) return false;
+  if (coder->CaseSensitive()) return HashValue != NewHash;
+  const auto lower = [](char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+  };
+  return !std::equal(HashValue.begin(), HashValue.end(), NewHash.begin(), NewHash.end(),
+                     [&](char a, char b) { return lower(a) == lower(b); });
 }
 
 // TFileList -----------------------------------------------------------------

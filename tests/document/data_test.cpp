@@ -5,6 +5,7 @@
 #include "document/data.h"
 #include "gtest/gtest.h"
 #include "hash/errors.h"
+#include "hash/registry.h"
 
 namespace {
 TFileItem* AddEntry(TFileList& List, const std::wstring& Name) {
@@ -126,6 +127,38 @@ TEST(FileItem, TimeAndSizeChangeTests) {
   item.State = fsNone;
   EXPECT_FALSE(item.SizeChanged());
   EXPECT_FALSE(item.TimeChanged());
+}
+
+// Hex values compare ignoring case; the other encodings' alphabets are case-sensitive.
+TEST(FileItem, HashChangeTestFollowsTheEncodersCaseRule) {
+  RegisterStandardClasses();
+  TFileItem item;
+  item.State = fsOK;
+  item.HashValue = "ABCD";
+  item.NewHash = "abcd";
+  EXPECT_FALSE(item.HashChanged());
+  item.NewHash = "ABCE";
+  EXPECT_TRUE(item.HashChanged());
+  item.NewHash = "ABCD0";
+  EXPECT_TRUE(item.HashChanged());
+  item.NewHash = "abcd";
+  for (const char* code : {"MIME64", "UU", "XX"}) {
+    item.HashCode = code;
+    EXPECT_TRUE(item.HashChanged()) << code;
+  }
+  for (const char* code : {"hex", "HEXi", "", "Binary"}) {
+    item.HashCode = code;
+    EXPECT_FALSE(item.HashChanged()) << code << " is not registered";
+  }
+  item.HashCode = "MIME64";
+  item.NewHash.clear();
+  EXPECT_FALSE(item.HashChanged()) << "nothing computed";
+  item.NewHash = "x";
+  item.HashValue.clear();
+  EXPECT_FALSE(item.HashChanged()) << "nothing stored";
+  item.HashValue = "y";
+  item.State = fsNone;
+  EXPECT_FALSE(item.HashChanged()) << "not judged yet";
 }
 
 TEST(FileList, NewAndClearedDocumentsHaveDefaults) {
