@@ -8,6 +8,11 @@ class Exception : public std::exception {
  public:
   explicit Exception(std::wstring message) : Message(std::move(message)) {}
   const std::wstring& GetMessage() const noexcept { return Message; }
+#ifndef GetMessage
+  // <windows.h> turns GetMessage into GetMessageW; this keeps e.GetMessage() working when that
+  // header comes after this one in a translation unit.
+  const std::wstring& GetMessageW() const noexcept { return Message; }
+#endif
   // Narrow form for diagnostics only (non-ASCII characters become '?').
   const char* what() const noexcept override;
 
