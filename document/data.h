@@ -15,9 +15,11 @@
 #include <vector>
 
 #include "document/nameindex.h"
+#include "document/textlist.h"
 #include "hash/misc.h"
 
 class TFileList;
+class TStream;
 
 // Result of the current pass for one entry; stored as a 32-bit value.
 enum TFileState : int32_t {
@@ -153,6 +155,21 @@ class TFileList {
   // --- Update and verify passes (passes.cpp) ---
 
   // --- Text checksum lists (textlist.cpp) ---
+
+  // Appends an entry for every MD5SUM, BSD or SFV line from the stream's position to its end;
+  // other lines are skipped. False when the name conversion refused a name (the entries added
+  // before it stay). Stream errors raise.
+  bool ImportTextList(TStream& Stream);
+  // Converts RawName through DoConvertName, turns its delimiters into single backslashes and
+  // appends the entry (not to the name index). False, and nothing added, when refused.
+  bool AddItem(const std::string& RawName, const std::string& HashType,
+               const std::string& HashCode, const std::string& HashValue);
+  // Writes the header and one line per entry the format can hold. False on a short write.
+  // Entries whose value would need an encoding that is not registered are left out; their
+  // number goes to Unconverted when given.
+  bool ExportTextList(TStream& Stream, TListFormat Format, TLineEnd LineEnd,
+                      TPathDelimiter Delimiter, TListCharset Charset, uint32_t CodePage,
+                      bool LowerCase, int32_t* Unconverted = nullptr) const;
 };
 
 // The name order of the index: CompareStringW ignoring case under the user's default locale;
