@@ -1,46 +1,42 @@
 #include "app/program.h"
 
-#include <commctrl.h>
+#include <objbase.h>
 
-#include <string>
+#include <memory>
 
-#include "version.h"
+#include "app/main.h"
+#include "hash/errors.h"
+#include "ui/app.h"
 
 namespace {
-LRESULT CALLBACK MainProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
-  if (msg == WM_DESTROY) {
-    PostQuitMessage(0);
-    return 0;
+std::wstring ExceptionText(std::exception_ptr e) {
+  try {
+    std::rethrow_exception(e);
+  } catch (const Exception& x) {
+    return x.GetMessage();
+  } catch (const std::exception& x) {
+    return ui::FromUtf8(x.what());
+  } catch (...) {
+    return L"Unknown error";
   }
-  return DefWindowProcW(wnd, msg, wp, lp);
 }
 }  // namespace
 
-int ProgramMain(HINSTANCE instance, int show) {
-  INITCOMMONCONTROLSEX icc{sizeof(icc), ICC_WIN95_CLASSES};
-  InitCommonControlsEx(&icc);
-
-  WNDCLASSEXW wc{};
-  wc.cbSize = sizeof(wc);
-  wc.lpfnWndProc = MainProc;
-  wc.hInstance = instance;
-  wc.hIcon = LoadIconW(instance, L"MAINICON");
-  wc.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));
-  wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-  wc.lpszClassName = L"TMainForm";
-  RegisterClassExW(&wc);
-
-  const std::wstring caption = L"Jurnvalt " + std::to_wstring(JV_VER_MAJOR) + L"." +
-                               std::to_wstring(JV_VER_MINOR) + L"." +
-                               std::to_wstring(JV_VER_RELEASE);
-  HWND wnd = CreateWindowExW(0, wc.lpszClassName, caption.c_str(), WS_OVERLAPPEDWINDOW,
-                             CW_USEDEFAULT, CW_USEDEFAULT, 720, 480, nullptr, nullptr, instance,
-                             nullptr);
-  ShowWindow(wnd, show);
-  MSG msg;
-  while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
-    TranslateMessage(&msg);
-    DispatchMessageW(&msg);
+int ProgramMain(HINSTANCE instance, int) {
+  InitAnimateWindow();
+  OleInitialize(nullptr);  // COM for the window thread (the XML reader, shell links)
+  ui::Application& app = ui::Application::Get();
+  app.Initialize(instance);
+  app.ExceptionText = ExceptionText;
+  int rc = 0;
+  try {
+    auto form = std::make_unique<TMainForm>();
+    app.SetMainForm(form.get());
+    if (form->CanRun) rc = app.Run();
+  } catch (...) {
+    app.HandleException();
+    rc = 1;
   }
-  return 0;
+  OleUninitialize();
+  return rc;
 }

@@ -1,5 +1,6 @@
 #pragma once
 #include <windows.h>
 
-// Runs the program: creates the main window and the message loop. Returns the exit code.
+// The program block: initialises COM and the application, creates the main window, runs the
+// message loop unless the window says not to, and returns the exit code.
 int ProgramMain(HINSTANCE instance, int show);

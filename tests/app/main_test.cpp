@@ -1,0 +1,212 @@
+// The main window's construction, lifecycle, tray icon and menus, driven in-process.
+#include <gtest/gtest.h>
+
+#include "app/saveconf.h"
+#include "tests/app/main_fixture.h"
+#include "ui/app.h"
+
+namespace {
+
+std::vector<std::wstring> MenuCaptions(HMENU menu) {
+  std::vector<std::wstring> v;
+  for (int i = 0, n = GetMenuItemCount(menu); i < n; ++i)
+    v.push_back(ui::MenuItemCaption(menu, i, true));
+  return v;
+}
+
+}  // namespace
+
+TEST_F(MainFormTest, FreshStartHasTheDefaults) {
+  auto f = NewForm();
+  EXPECT_EQ(f->SortMode, 0);
+  EXPECT_EQ(f->Encoding, 0);
+  EXPECT_EQ(f->CodeMode, 0);
+  EXPECT_FALSE(f->CodeSkip);
+  EXPECT_FALSE(f->ShowCode);
+  EXPECT_EQ(f->ExFormat + f->ExLineEnd + f->ExDelimit + f->ExDefName, 0);
+  EXPECT_TRUE(f->ExLowCase);
+  EXPECT_FALSE(f->AutoSave);
+  EXPECT_TRUE(f->AutoHash);
+  EXPECT_FALSE(f->Activated);
+  EXPECT_TRUE(f->RecentFolders.empty());
+  EXPECT_TRUE(f->AbbrSize && f->ThouSize && f->TipOfDay);
+  EXPECT_EQ(f->TipIndex, 0);
+  EXPECT_FALSE(f->SmothWin || f->StartMin || f->Min2Tray || f->Deleting);
+  EXPECT_TRUE(f->CanRun);
+  EXPECT_TRUE(f->MSSAXPresent);  // Wine ships MSXML
+  EXPECT_TRUE(f->UseMSSAX);
+  EXPECT_EQ(f->EvenColor, 0xE0E0E0);
+  EXPECT_EQ(f->FailColor, 0x0000FF);
+  EXPECT_EQ(f->WarnColor, 0xFF0000);
+  EXPECT_EQ(f->ErrorColor, 0x0000FF);
+  EXPECT_EQ(f->TouchedColor, 0xFF0000);
+  EXPECT_EQ(f->UpdatedColor, 0xFF00FF);
+  EXPECT_EQ(f->ChangedColor, 0x0000FF);
+  EXPECT_EQ(f->NewFileColor, 0xFF0000);
+  EXPECT_EQ(f->InvalidColor, 0x000080);
+  EXPECT_EQ(f->ValidColor, 0x008000);
+  EXPECT_EQ(f->SavedWindowState, wsNormal);
+  EXPECT_TRUE(f->RighSize());
+  EXPECT_FALSE(f->ToolText());
+  EXPECT_EQ(f->ListView.BackColor(), ui::clWindow);
+  EXPECT_EQ(f->ListView.FontName(), L"MS Sans Serif");
+  EXPECT_EQ(f->ListView.FontSize(), 8);
+  EXPECT_EQ(f->FileList->GetCount(), 0);
+  // Columns: index order File, State, Hash, Encoding, Hash Value, File Size, Date, Time, Notes.
+  const int widths[] = {200, 60, 50, 80, 220, 60, 70, 60, 50};
+  const int positions[] = {0, 1, 7, 8, 2, 3, 4, 5, 6};
+  ASSERT_EQ(f->ListView.ColumnCount(), 9);
+  for (int i = 0; i < 9; ++i) {
+    EXPECT_EQ(f->ListView.ColumnWidth(i), widths[i]) << i;
+    EXPECT_EQ(f->ListView.ColumnPosition(i), positions[i]) << i;
+  }
+  // The tray record: the first and smallest form of the system's record.
+  EXPECT_EQ(f->TrayIconData.cbSize, NOTIFYICONDATAA_V1_SIZE);
+  EXPECT_EQ(f->TrayIconData.uID, 123u);
+  EXPECT_EQ(f->TrayIconData.uFlags, 7u);
+  EXPECT_EQ(f->TrayIconData.uCallbackMessage, 1357u);
+  EXPECT_EQ(f->TrayIconData.hWnd, f->Handle());
+  EXPECT_STREQ(f->TrayIconData.szTip, "Click to restore Jurnvalt 2.0");
+  EXPECT_NE(f->TrayIcon, nullptr);
+}
+
+TEST_F(MainFormTest, WithoutTheXmlReaderTheBuiltInParserIsUsed) {
+  WriteIni(L"General", L"UseMSSAX", L"1");
+  TProgramEnv e = Env();
+  e.SAXReaderClass = {0x12345678, 0x1234, 0x1234, {1, 2, 3, 4, 5, 6, 7, 8}};
+  TMainForm f(e);
+  EXPECT_FALSE(f.MSSAXPresent);
+  EXPECT_FALSE(f.UseMSSAX);
+}
+
+TEST_F(MainFormTest, UninstallSurveyCountsOnlyAsTheOnlyParameter) {
+  EXPECT_FALSE(NewForm({L"/uninstallsurvey"})->CanRun);
+  EXPECT_TRUE(NewForm({L"/uninstallsurvey", L"x.#ml"})->CanRun);
+  EXPECT_TRUE(NewForm({L"x.#ml", L"/uninstallsurvey"})->CanRun);
+  EXPECT_TRUE(NewForm({L"/UninstallSurvey"})->CanRun);
+  EXPECT_TRUE(NewForm()->CanRun);
+}
+
+TEST_F(MainFormTest, CommandLineSplitsLikeTheRuntime) {
+  EXPECT_EQ(SplitCommandLine(L"\"C:\\Program Files\\jv.exe\" /uninstallsurvey"),
+            (std::vector<std::wstring>{L"/uninstallsurvey"}));
+  EXPECT_EQ(SplitCommandLine(L"jv.exe \"\" -x \"C:\\My Files\\\"  b"),
+            (std::vector<std::wstring>{L"", L"-x", L"C:\\My Files\\", L"b"}));
+  EXPECT_TRUE(SplitCommandLine(L"jv.exe   ").empty());
+}
+
+TEST_F(MainFormTest, HashMenusListTheRegistriesInOrder) {
+  auto f = NewForm();
+  const std::vector<std::wstring> types{L"MD5", L"CRC32", L"SHA1"};
+  const std::vector<std::wstring> codes{L"Hexadecimal", L"MIME Base 64", L"UU Coding",
+                                        L"XX Coding"};
+  EXPECT_EQ(MenuCaptions(f->EditHashItem), types);
+  EXPECT_EQ(MenuCaptions(f->MenuHashItem), types);
+  EXPECT_EQ(MenuCaptions(f->EditCodeItem), codes);
+  EXPECT_EQ(MenuCaptions(f->MenuCodeItem), codes);
+  // A second window registers nothing twice.
+  auto g = NewForm();
+  EXPECT_EQ(MenuCaptions(g->EditHashItem), types);
+}
+
+TEST_F(MainFormTest, CaptionShowsTheVersionAndTheDocumentsPath) {
+  TProgramEnv e = Env();
+  wchar_t self[MAX_PATH];
+  GetModuleFileNameW(nullptr, self, MAX_PATH);  // carries the program's version resource
+  e.ProgramPath = self;
+  TMainForm f(e);
+  EXPECT_EQ(f.Caption(), L"Jurnvalt 2.0.1");
+  EXPECT_EQ(ui::Application::Get().Title(), L"Jurnvalt 2.0.1");
+  f.FileList->ListFileName = L"C:\\data\\sums.#ml";
+  f.UpdateCaption();
+  EXPECT_EQ(f.Caption(), L"Jurnvalt 2.0.1 - C:\\data\\sums.#ml");
+}
+
+TEST_F(MainFormTest, StartMinimizedToTrayAndRestoreByClick) {
+  WriteIni(L"General", L"StartMin", L"1");
+  WriteIni(L"General", L"Min2Tray", L"1");
+  auto& app = ui::Application::Get();
+  app.ShowMainForm = true;
+  auto f = NewForm();
+  EXPECT_FALSE(app.ShowMainForm);
+  EXPECT_TRUE(f->TrayIconShown());
+  EXPECT_EQ(f->WindowState(), wsMinimized);
+  EXPECT_FALSE(f->Visible());
+  SendMessageW(f->Handle(), WM_TRAYICON, 123, WM_MOUSEMOVE);  // ignored
+  EXPECT_TRUE(f->TrayIconShown());
+  SendMessageW(f->Handle(), WM_TRAYICON, 123, WM_RBUTTONUP);
+  EXPECT_FALSE(f->TrayIconShown());
+  EXPECT_TRUE(f->Visible());
+  EXPECT_EQ(f->WindowState(), wsNormal);
+  app.ShowMainForm = true;
+}
+
+TEST_F(MainFormTest, MinimizeGoesToTheTrayOnlyWithMin2Tray) {
+  auto& app = ui::Application::Get();
+  auto f = NewForm();
+  app.SetMainForm(f.get());
+  f->SetVisible(true);
+  SendMessageW(f->Handle(), WM_SYSCOMMAND, SC_MINIMIZE, 0);
+  EXPECT_EQ(f->WindowState(), wsMinimized);
+  EXPECT_TRUE(f->Visible());
+  EXPECT_FALSE(f->TrayIconShown());
+  SendMessageW(f->Handle(), WM_SYSCOMMAND, SC_RESTORE, 0);
+
+  f->Min2Tray = true;
+  SendMessageW(f->Handle(), WM_SYSCOMMAND, SC_MINIMIZE, 0);
+  EXPECT_FALSE(f->Visible());
+  EXPECT_TRUE(f->TrayIconShown());
+  SendMessageW(f->Handle(), WM_TRAYICON, 123, WM_LBUTTONDBLCLK);
+  EXPECT_TRUE(f->Visible());
+  EXPECT_EQ(f->WindowState(), wsNormal);
+  EXPECT_FALSE(f->TrayIconShown());
+  app.SetMainForm(nullptr);
+}
+
+TEST_F(MainFormTest, FirstActivationAppliesTheSavedStateOnce) {
+  WriteIni(L"MainWindow", L"WindowState", L"2");
+  auto f = NewForm();
+  EXPECT_EQ(f->SavedWindowState, wsMaximized);
+  f->SetVisible(true);
+  EXPECT_EQ(f->WindowState(), wsNormal);  // the state changes only at first activation
+  f->TntFormActivate();
+  EXPECT_TRUE(f->Activated);
+  EXPECT_EQ(f->WindowState(), wsMaximized);
+  SendMessageW(f->Handle(), WM_SYSCOMMAND, SC_RESTORE, 0);
+  f->TntFormActivate();  // a second activation does nothing
+  EXPECT_EQ(f->WindowState(), wsNormal);
+}
+
+TEST_F(MainFormTest, CloseAsksAboutAModifiedDocument) {
+  auto f = NewForm();
+  f->SetVisible(true);
+  f->Close();  // unmodified: closes without a question
+  EXPECT_FALSE(f->Visible());
+  EXPECT_TRUE(Script.Asked().empty());
+
+  f->SetVisible(true);
+  f->FileList->Modified = true;
+  Script.AnswerMessage(IDCANCEL);
+  f->PerformCommand(ID_FILE_EXIT);
+  EXPECT_TRUE(f->Visible());
+  ASSERT_EQ(Script.Asked().size(), 1u);
+  EXPECT_EQ(Script.Asked()[0].Text, L"Checksum file has been modified. Save changes?");
+  EXPECT_EQ(Script.Asked()[0].Buttons, ui::MsgButtons::YesNoCancel);
+  Script.AnswerMessage(IDNO);
+  f->Close();
+  EXPECT_FALSE(f->Visible());
+}
+
+TEST_F(MainFormTest, CommandsWithoutAHandlerAreDisabled) {
+  auto f = NewForm();
+  ui::Application::Get().Idle();
+  EXPECT_TRUE(ui::MenuItemEnabled(f->MainMenu, ID_OPTS_SAVE, false));
+  EXPECT_TRUE(ui::MenuItemEnabled(f->MainMenu, ID_FILE_EXIT, false));
+  f->Action(ID_FILE_NEW).OnExecute = nullptr;
+  ui::Application::Get().Idle();
+  EXPECT_FALSE(ui::MenuItemEnabled(f->MainMenu, ID_FILE_NEW, false));
+  EXPECT_FALSE(f->ToolBar.ButtonEnabled(ID_FILE_NEW));
+  EXPECT_EQ(ui::MenuItemCaption(f->MainMenu, ID_FILE_OPEN, false), L"&Open...\tCtrl+O");
+  EXPECT_EQ(ui::MenuItemCaption(f->MainMenu, ID_EDIT_DELETE, false), L"Delete\tCtrl+Del");
+  EXPECT_EQ(f->Action(ID_OPTS_SAVE).Hint, L"Save current programm settings");
+}

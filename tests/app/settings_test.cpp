@@ -1,0 +1,256 @@
+// Loading and saving the main window's settings over the three stores.
+#include <gtest/gtest.h>
+
+#include "app/saveconf.h"
+#include "tests/app/main_fixture.h"
+
+TEST_F(MainFormTest, LaterStoresOverrideValueByValue) {
+  WriteIni(L"General", L"SortMode", L"1");
+  WriteIni(L"General", L"CodeMode", L"1");
+  WriteIni(L"General", L"AutoHash", L"0");
+  WriteIni(L"General", L"Encoding", L"1252");
+  WriteIni(L"General", L"EvenColor", L"$00FF00");
+  WriteReg(Machine.Root(), L"General", L"SortMode", L"2");
+  WriteReg(Machine.Root(), L"General", L"CodeMode", L"2");
+  WriteReg(Machine.Root(), L"General", L"FontName", L"Tahoma");
+  WriteReg(User.Root(), L"General", L"SortMode", L"3");
+  WriteReg(User.Root(), L"General", L"FontSize", L"10");
+  auto f = NewForm();
+  EXPECT_EQ(f->SortMode, 3);
+  EXPECT_EQ(f->CodeMode, 2);
+  EXPECT_FALSE(f->AutoHash);
+  EXPECT_EQ(f->Encoding, 1252);  // the later stores lack it: the earlier value stays
+  EXPECT_EQ(f->EvenColor, 0x00FF00);
+  EXPECT_EQ(f->ListView.FontName(), L"Tahoma");
+  EXPECT_EQ(f->ListView.FontSize(), 10);
+  EXPECT_TRUE(f->TipOfDay);  // every other value keeps its default
+  EXPECT_TRUE(f->ExLowCase);
+}
+
+TEST_F(MainFormTest, UnparsableAndMissingValuesKeepWhatWasThere) {
+  WriteIni(L"General", L"SortMode", L"4");
+  WriteReg(Machine.Root(), L"General", L"SortMode", L"abc");
+  WriteReg(User.Root(), L"General", L"SortMode", L"");
+  WriteIni(L"General", L"TipIndex", L"$1F");
+  WriteIni(L"General", L"AbbrSize", L"2");  // any non-zero number is true
+  WriteIni(L"General", L"ThouSize", L"yes");
+  WriteIni(L"General", L"FontName", L"");
+  WriteIni(L"General", L"RighSize", L"0");
+  WriteIni(L"General", L"ToolText", L"1");
+  WriteIni(L"General", L"BackColor", L"$C0C0C0");
+  WriteIni(L"MainWindow", L"Width", L"x");
+  WriteIni(L"MainWindow", L"Height", L"333");
+  auto f = NewForm();
+  EXPECT_EQ(f->SortMode, 4);
+  EXPECT_EQ(f->TipIndex, 31);
+  EXPECT_TRUE(f->AbbrSize);
+  EXPECT_TRUE(f->ThouSize);
+  EXPECT_EQ(f->ListView.FontName(), L"MS Sans Serif");
+  EXPECT_FALSE(f->RighSize());
+  EXPECT_TRUE(f->ToolText());
+  EXPECT_EQ(f->ListView.BackColor(), 0xC0C0C0);
+  RECT r = f->Bounds();
+  EXPECT_EQ(r.bottom - r.top, 333);
+  EXPECT_EQ(r.right - r.left, 760);  // the width that did not parse
+}
+
+TEST_F(MainFormTest, SavedValuesUseTheirTextForms) {
+  auto f = NewForm();
+  f->SortMode = -3;
+  f->ShowCode = true;
+  f->RecentFolders = {L"C:\\data\\"};
+  TIniStore ini(Ini());
+  ASSERT_TRUE(f->SaveSettings(ini));
+  EXPECT_EQ(ReadIni(L"General", L"SortMode"), L"-3");
+  EXPECT_EQ(ReadIni(L"General", L"ShowCode"), L"1");
+  EXPECT_EQ(ReadIni(L"General", L"CodeSkip"), L"0");
+  EXPECT_EQ(ReadIni(L"General", L"EvenColor"), L"$E0E0E0");
+  EXPECT_EQ(ReadIni(L"General", L"FailColor"), L"$0000FF");
+  EXPECT_EQ(ReadIni(L"General", L"InvalidColor"), L"$000080");
+  EXPECT_EQ(ReadIni(L"General", L"BackColor"), L"$FF000005");
+  EXPECT_EQ(ReadIni(L"General", L"RighSize"), L"1");
+  EXPECT_EQ(ReadIni(L"General", L"FontName"), L"MS Sans Serif");
+  EXPECT_EQ(ReadIni(L"General", L"FontSize"), L"8");
+  EXPECT_EQ(ReadIni(L"MainWindow", L"WindowState"), L"0");
+  EXPECT_EQ(ReadIni(L"MainWindow", L"Width"), L"760");
+  EXPECT_EQ(ReadIni(L"Columns", L"7"), L"50");   // "Hash", shown eighth
+  EXPECT_EQ(ReadIni(L"Columns", L"2"), L"220");  // "Hash Value", shown third
+  EXPECT_EQ(ReadIni(L"RecentFolders", L"C:\\data\\"), L"");
+  // The General values come first, in their table's order.
+  TSettingValues g = ini.ReadSection(L"General");
+  ASSERT_EQ(g.size(), 35u);
+  EXPECT_EQ(g.front().first, L"SortMode");
+  EXPECT_EQ(g.back().first, L"FontSize");
+
+  // Everything written comes back.
+  auto h = NewForm();
+  EXPECT_EQ(h->SortMode, -3);
+  EXPECT_TRUE(h->ShowCode);
+  EXPECT_EQ(h->RecentFolders, f->RecentFolders);
+}
+
+TEST_F(MainFormTest, AMaximizedWindowSavesOnlyItsState) {
+  auto f = NewForm();
+  f->SetVisible(true);
+  f->SetWindowState(wsMaximized);
+  TIniStore ini(Ini());
+  f->SaveSettings(ini);
+  EXPECT_EQ(ReadIni(L"MainWindow", L"WindowState"), L"2");
+  EXPECT_EQ(ReadIni(L"MainWindow", L"Top"), L"<missing>");
+  EXPECT_EQ(ReadIni(L"MainWindow", L"Width"), L"<missing>");
+  EXPECT_EQ(NewForm()->SavedWindowState, wsMaximized);
+}
+
+TEST_F(MainFormTest, AMinimizedWindowSavesTheBoundsItWillBeRestoredTo) {
+  auto f = NewForm();
+  f->SetBounds(30, 40, 700, 500);
+  f->SetVisible(true);
+  f->SetWindowState(wsMinimized);
+  TIniStore ini(Ini());
+  f->SaveSettings(ini);
+  EXPECT_EQ(ReadIni(L"MainWindow", L"WindowState"), L"1");
+  EXPECT_EQ(ReadIni(L"MainWindow", L"Width"), L"700");
+  EXPECT_EQ(ReadIni(L"MainWindow", L"Height"), L"500");
+  // Not the far-off place of the minimized window.
+  EXPECT_LT(std::abs(_wtoi(ReadIni(L"MainWindow", L"Left").c_str()) - 30), 200);
+}
+
+TEST_F(MainFormTest, ColumnsAreTakenOnlyWhole) {
+  const wchar_t* widths[] = {L"100", L"101", L"102", L"103", L"104",
+                             L"105", L"106", L"107", L"108"};
+  // Eight values: ignored.
+  for (int i = 0; i < 8; ++i) WriteIni(L"Columns", std::to_wstring(8 - i).c_str(), widths[i]);
+  auto f = NewForm();
+  EXPECT_EQ(f->ListView.ColumnWidth(0), 200);
+  EXPECT_EQ(f->ListView.ColumnPosition(0), 0);
+  f.reset();
+  // Nine values, the columns in reverse: taken.
+  WriteIni(L"Columns", L"0", widths[8]);
+  f = NewForm();
+  for (int i = 0; i < 9; ++i) {
+    EXPECT_EQ(f->ListView.ColumnPosition(i), 8 - i) << i;
+    EXPECT_EQ(f->ListView.ColumnWidth(i), 100 + i) << i;
+  }
+  f.reset();
+  // A name that is no number ends the loop: the columns before it keep what was set.
+  DeleteFileW(Ini().c_str());
+  WriteIni(L"Columns", L"0", L"150");
+  WriteIni(L"Columns", L"1", L"151");
+  WriteIni(L"Columns", L"two", L"152");
+  for (int i = 3; i < 9; ++i) WriteIni(L"Columns", std::to_wstring(i).c_str(), L"99");
+  f = NewForm();
+  EXPECT_EQ(f->ListView.ColumnWidth(0), 150);
+  EXPECT_EQ(f->ListView.ColumnWidth(1), 151);
+  EXPECT_EQ(f->ListView.ColumnWidth(2), 50);
+  EXPECT_EQ(f->ListView.ColumnWidth(3), 80);
+  f.reset();
+  // The first name not a number: nothing changes.
+  DeleteFileW(Ini().c_str());
+  WriteIni(L"Columns", L"first", L"150");
+  for (int i = 1; i < 9; ++i) WriteIni(L"Columns", std::to_wstring(i).c_str(), L"99");
+  f = NewForm();
+  EXPECT_EQ(f->ListView.ColumnWidth(0), 200);
+  EXPECT_EQ(f->ListView.ColumnWidth(1), 60);
+}
+
+TEST_F(MainFormTest, RecentFoldersWithAnyCharactersSurviveSaveAndLoad) {
+  const std::vector<std::wstring> folders{L"C:\\\u00dcbersicht\\", L"D:\\\u65e5\u672c\u8a9e\\",
+                                          L"E:\\\U0001F4C1 emoji\\", L"\\\\server\\share\\"};
+  auto f = NewForm();
+  f->RecentFolders = folders;
+  TIniStore ini(Ini());
+  ASSERT_TRUE(f->SaveSettings(ini));
+  auto user = TRegistryStore::OpenForWrite(User.Root(), L"HKCU");
+  ASSERT_TRUE(f->SaveSettings(*user));
+  user.reset();
+  f.reset();
+  // Through the INI file alone.
+  auto g = NewForm();
+  EXPECT_EQ(g->RecentFolders.size(), folders.size());
+  for (const auto& folder : folders)
+    EXPECT_NE(std::find(g->RecentFolders.begin(), g->RecentFolders.end(), folder),
+              g->RecentFolders.end());
+  // A store without folders keeps the history of the earlier ones.
+  RegDeleteTreeW(User.Root(), L"Software\\Jurnvalt\\RecentFolders");
+  EXPECT_EQ(NewForm()->RecentFolders, folders);
+}
+
+TEST_F(MainFormTest, SaveSettingsNowWritesTheChosenStore) {
+  auto f = NewForm();
+  f->SortMode = 5;
+  Script.AnswerDialog([](ui::Dialog& d) {
+    auto& form = static_cast<TSaveConfForm&>(d);
+    EXPECT_TRUE(form.CUButton.Checked());
+    EXPECT_TRUE(form.LMButton.Enabled());
+    form.INIButton.Click();
+    form.OKButton.Click();
+  });
+  f->PerformCommand(ID_OPTS_SAVE);
+  EXPECT_EQ(ReadIni(L"General", L"SortMode"), L"5");
+  EXPECT_TRUE(TRegistryStore::OpenForRead(User.Root(), L"")->ReadSection(L"General").empty());
+
+  Script.AnswerDialog([](ui::Dialog& d) { static_cast<TSaveConfForm&>(d).OKButton.Click(); });
+  EXPECT_TRUE(f->SaveSettingsNow());
+  auto user = TRegistryStore::OpenForRead(User.Root(), L"");
+  EXPECT_EQ(FindSetting(user->ReadSection(L"General"), L"SortMode"), L"5");
+
+  f->SortMode = 6;
+  Script.AnswerDialog([](ui::Dialog& d) { static_cast<TSaveConfForm&>(d).CancelButton.Click(); });
+  EXPECT_FALSE(f->SaveSettingsNow());
+  EXPECT_EQ(ReadIni(L"General", L"SortMode"), L"5");
+}
+
+TEST_F(MainFormTest, APerMachineKeyWithoutWriteAccessCannotBeChosen) {
+  TProgramEnv e = Env();
+  e.MachineRoot = NoSuchKey();
+  {
+    TMainForm f(e);
+    bool lmEnabled = true;
+    Script.AnswerDialog([&](ui::Dialog& d) {
+      auto& form = static_cast<TSaveConfForm&>(d);
+      lmEnabled = form.LMButton.Enabled();
+      EXPECT_FALSE(form.LMButton.Click());
+      form.CancelButton.Click();
+    });
+    f.SaveSettingsNow();
+    EXPECT_FALSE(lmEnabled);
+  }
+}
+
+TEST_F(MainFormTest, AStoreThatCannotBeWrittenIsNamedInAnErrorBox) {
+  TProgramEnv e = Env();
+  e.ProgramPath = Dir.Path() + L"\\missing folder\\jurnvalt.exe";
+  TMainForm f(e);
+  Script.AnswerDialog([](ui::Dialog& d) {
+    auto& form = static_cast<TSaveConfForm&>(d);
+    form.INIButton.Click();
+    form.OKButton.Click();
+  });
+  EXPECT_TRUE(f.SaveSettingsNow());
+  ASSERT_EQ(Script.Asked().size(), 2u);
+  EXPECT_EQ(Script.Asked()[1].Type, ui::MsgType::Error);
+  EXPECT_EQ(Script.Asked()[1].Text, L"The settings could not be written to " + Dir.Path() +
+                                        L"\\missing folder\\jurnvalt.ini.");
+  Script.Clear();
+}
+
+TEST_F(MainFormTest, AutoSaveWritesThePerUserStoreAtTheEnd) {
+  WriteIni(L"General", L"AutoSave", L"1");
+  {
+    auto f = NewForm();
+    f->TipIndex = 2;
+  }
+  auto user = TRegistryStore::OpenForRead(User.Root(), L"");
+  EXPECT_EQ(FindSetting(user->ReadSection(L"General"), L"TipIndex"), L"2");
+  EXPECT_EQ(FindSetting(user->ReadSection(L"General"), L"AutoSave"), L"1");
+  EXPECT_EQ(ReadIni(L"General", L"TipIndex"), L"<missing>");
+
+  // A per-user key that cannot be written is reported by name.
+  TProgramEnv e = Env();
+  e.UserRoot = NoSuchKey();
+  { TMainForm f(e); }
+  ASSERT_EQ(Script.Asked().size(), 1u);
+  EXPECT_EQ(Script.Asked()[0].Text,
+            L"The settings could not be written to HKCU\\Software\\Jurnvalt.");
+  Script.Clear();
+}
