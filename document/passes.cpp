@@ -166,6 +166,25 @@ bool SameHash(const std::string& A, const std::string& B, bool CaseSensitive) {
          std::equal(A.begin(), A.end(), B.begin(), [&](char a, char b) { return lower(a) == lower(b); });
 }
 
+// One read buffer for a whole pass: under Wine allocating and freeing it costs more than
+// reading a small file.
+class TReadBuffer {
+ public:
+  TReadBuffer() : Data(VirtualAlloc(nullptr, HashBlockSize, MEM_COMMIT, PAGE_READWRITE)) {}
+  ~TReadBuffer() {
+    if (Data) VirtualFree(Data, 0, MEM_RELEASE);
+  }
+  TReadBuffer(const TReadBuffer&) = delete;
+  TReadBuffer& operator=(const TReadBuffer&) = delete;
+
+  int32_t HashFile(const std::wstring& Path, THasher& Hasher, const TProgressEvent& OnProgress) {
+    return Data ? ::HashFile(Path, Hasher, OnProgress, Data) : ::HashFile(Path, Hasher, OnProgress);
+  }
+
+ private:
+  void* Data;
+};
+
 }  // namespace
 
 bool TFileList::AddNewFiles(const std::wstring& Root, const std::wstring& Rel,
@@ -243,6 +262,7 @@ bool TFileList::PrepareVerify(const std::wstring& Folder, int64_t& TotalBytes, i
 
 bool TFileList::ProcessItems(const std::wstring& Folder, bool IsUpdate) {
   const size_t count = Items.size();
+  TReadBuffer buffer;
   for (size_t i = 0; i < count; i++) {
     TFileItem& item = *Items[i];
     if (!item.Selected) continue;
@@ -257,8 +277,8 @@ bool TFileList::ProcessItems(const std::wstring& Folder, bool IsUpdate) {
     }
 
     std::unique_ptr<THasher> hasher = hasher_class->Create();
-    int32_t rc = HashFile(MakeFullPath(Folder, item.FileName), *hasher, OnProgress);
-    if (rc == -1) continue;  // this file only: the next entry's status event may stop the pass
+    int32_t rc = buffer.HashFile(MakeFullPath(Folder, item.FileName), *hasher, OnProgress);
+    if (rc == HashCancelled) continue;  // this file only: the next entry's status event may stop the pass
     if (rc != 0) {
       item.State = fsReadError;
       if (!DoItemDone(&item, false)) return false;
