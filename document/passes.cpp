@@ -263,7 +263,7 @@ bool TFileList::PrepareVerify(const std::wstring& Folder, int64_t& TotalBytes, i
 bool TFileList::ProcessItems(const std::wstring& Folder, bool IsUpdate) {
   const size_t count = Items.size();
   TReadBuffer buffer;
-  for (size_t i = 0; i < count; i++) {
+  for (size_t i = 0; i < count && i < Items.size(); i++) {
     TFileItem& item = *Items[i];
     if (!item.Selected) continue;
     if (!DoStatus(item.FileName)) return false;

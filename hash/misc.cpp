@@ -77,21 +77,25 @@ bool TrySystemTimeToSeconds(const SYSTEMTIME& Time, int64_t& Seconds) {
 }  // namespace
 
 int32_t HashFile(const std::wstring& Path, THasher& Hasher, const TProgressEvent& OnProgress) {
+  // Page-aligned, as unbuffered reads require.
+  UniqueVirtual buffer(VirtualAlloc(nullptr, HashBlockSize, MEM_COMMIT, PAGE_READWRITE));
+  if (!buffer) return static_cast<int32_t>(GetLastError());
+  return HashFile(Path, Hasher, OnProgress, buffer.get());
+}
+
+int32_t HashFile(const std::wstring& Path, THasher& Hasher, const TProgressEvent& OnProgress,
+                 void* Buffer) {
   UniqueHandle file(OpenForHashing(Path));
   if (file.get() == INVALID_HANDLE_VALUE) {
     file.release();
     return static_cast<int32_t>(GetLastError());
   }
-  // Page-aligned, as unbuffered reads require.
-  UniqueVirtual buffer(VirtualAlloc(nullptr, HashBlockSize, MEM_COMMIT, PAGE_READWRITE));
-  if (!buffer) return static_cast<int32_t>(GetLastError());
-
   Hasher.Init();
   DWORD n = 0;
   do {
-    if (!ReadFile(file.get(), buffer.get(), HashBlockSize, &n, nullptr))
+    if (!ReadFile(file.get(), Buffer, HashBlockSize, &n, nullptr))
       return static_cast<int32_t>(GetLastError());
-    Hasher.Update(buffer.get(), static_cast<int32_t>(n));
+    Hasher.Update(Buffer, static_cast<int32_t>(n));
     if (OnProgress && !OnProgress(static_cast<int32_t>(n), n < HashBlockSize)) return HashCancelled;
   } while (n == HashBlockSize);
   Hasher.Done();

@@ -29,6 +29,10 @@ bool DetectWideFilePlatform();
 // Feeds the file to Hasher (Init, Update per block, Done) with unbuffered sequential reads.
 // 0 done, HashCancelled, or the system error code of the open, the allocation or a read.
 int32_t HashFile(const std::wstring& Path, THasher& Hasher, const TProgressEvent& OnProgress);
+// The same with the caller's buffer (HashBlockSize bytes, page-aligned, from VirtualAlloc): a
+// pass over many files allocates it once instead of once per file.
+int32_t HashFile(const std::wstring& Path, THasher& Hasher, const TProgressEvent& OnProgress,
+                 void* Buffer);
 
 std::wstring AddLongPathPrefix(const std::wstring& Path);
 // Name as is when it is rooted (leading backslash or drive colon), else below Folder.
