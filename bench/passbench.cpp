@@ -11,7 +11,6 @@
 #include <vector>
 
 #include "document/data.h"
-#include "hash/checksums.h"
 #include "hash/coders.h"
 #include "hash/hashers.h"
 #include "hash/misc.h"
@@ -104,10 +103,7 @@ int main() {
   }
   std::wstring folder = argv[1];
   if (folder.back() != L'\\') folder += L'\\';
-  RegisterHasher(&TMD5Hasher::ClassInfo);
-  RegisterHasher(&TCRC32CheckSum::ClassInfo);
-  RegisterHasher(&TSHA1Hasher::ClassInfo);
-  RegisterCoder(&TCoder_HEX::ClassInfo);
+  RegisterStandardClasses();
 
   printf("MD5 in memory:         %.1f MB/s\n", InMemoryMD5());
   TFileList doc;

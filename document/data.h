@@ -154,6 +154,17 @@ class TFileList {
 
   // --- Update and verify passes (passes.cpp) ---
 
+  // Rebuilds the name index, scans Folder for new files when UpdateFind is set and selects the
+  // entries to hash by UpdateMode. False when a handler stopped it (the totals mean nothing).
+  bool PrepareUpdate(const std::wstring& Folder, int64_t& TotalBytes, int32_t& Count);
+  // The new-file scan below Root (ending in a backslash): Rel is the sub-folder being listed,
+  // empty or ending in a backslash. False when a handler stopped it.
+  bool AddNewFiles(const std::wstring& Root, const std::wstring& Rel, const std::wstring& Mask);
+  // Sets the states that follow from size and time and selects the entries to hash.
+  bool PrepareVerify(const std::wstring& Folder, int64_t& TotalBytes, int32_t& Count);
+  // Hashes the selected entries in document order; false when a handler stopped it.
+  bool ProcessItems(const std::wstring& Folder, bool IsUpdate);
+
   // --- Text checksum lists (textlist.cpp) ---
 
   // Appends an entry for every MD5SUM, BSD or SFV line from the stream's position to its end;

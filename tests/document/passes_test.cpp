@@ -11,7 +11,6 @@
 #include "document/data.h"
 #include "document/passes.h"
 #include "hash/coders.h"
-#include "hash/checksums.h"
 #include "hash/hashers.h"
 #include "hash/misc.h"
 #include "hash/registry.h"
@@ -91,13 +90,7 @@ class TTree {
 class PassTest : public testing::Test {
  protected:
   static void SetUpTestSuite() {
-    RegisterHasher(&TMD5Hasher::ClassInfo);
-    RegisterHasher(&TCRC32CheckSum::ClassInfo);
-    RegisterHasher(&TSHA1Hasher::ClassInfo);
-    RegisterCoder(&TCoder_HEX::ClassInfo);
-    RegisterCoder(&TCoder_MIME64::ClassInfo);
-    RegisterCoder(&TCoder_UU::ClassInfo);
-    RegisterCoder(&TCoder_XX::ClassInfo);
+    RegisterStandardClasses();
   }
 
   void SetUp() override {
