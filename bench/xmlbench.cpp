@@ -3,35 +3,16 @@
 //   xmlbench [entries]            builds, saves, then loads with both parsers
 //   xmlbench load <file> <msxml>  (internal) one load
 #include <windows.h>
-#include <psapi.h>
 #include <shellapi.h>
 
-#include <chrono>
 #include <cstdio>
 #include <string>
 
+#include "bench/benchutil.h"
 #include "document/data.h"
 #include "document/xml.h"
 
 namespace {
-
-double Seconds(std::chrono::steady_clock::time_point Start) {
-  return std::chrono::duration<double>(std::chrono::steady_clock::now() - Start).count();
-}
-
-double PeakMiB() {
-  PROCESS_MEMORY_COUNTERS counters{};
-  counters.cb = sizeof(counters);
-  GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof(counters));
-  return std::max(counters.PeakPagefileUsage, counters.PeakWorkingSetSize) / 1048576.0;
-}
-
-double NowMiB() {
-  PROCESS_MEMORY_COUNTERS counters{};
-  counters.cb = sizeof(counters);
-  GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof(counters));
-  return counters.PagefileUsage / 1048576.0;
-}
 
 int LoadOnce(const std::wstring& FileName, bool UseMSXML) {
   TFileList list;
@@ -68,25 +49,6 @@ void Fill(TFileList& List, int Count) {
   }
 }
 
-int RunChild(const std::wstring& Self, const std::wstring& FileName, bool UseMSXML) {
-  std::wstring command =
-      L"\"" + Self + L"\" load \"" + FileName + L"\" " + (UseMSXML ? L"1" : L"0");
-  STARTUPINFOW startup{};
-  startup.cb = sizeof(startup);
-  PROCESS_INFORMATION process{};
-  if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                      &startup, &process)) {
-    std::printf("cannot start %ls\n", command.c_str());
-    return 1;
-  }
-  WaitForSingleObject(process.hProcess, INFINITE);
-  DWORD code = 1;
-  GetExitCodeProcess(process.hProcess, &code);
-  CloseHandle(process.hThread);
-  CloseHandle(process.hProcess);
-  return static_cast<int>(code);
-}
-
 }  // namespace
 
 int main() {
@@ -110,7 +72,9 @@ int main() {
         (static_cast<double>(data.nFileSizeHigh) * 4294967296.0 + data.nFileSizeLow) / 1048576.0,
         PeakMiB());
   }
-  int failures = RunChild(argv[0], fileName, false) + RunChild(argv[0], fileName, true);
+  int failures = 0;
+  for (const wchar_t* msxml : {L"0", L"1"})
+    failures += RunSelf(argv[0], L"load \"" + fileName + L"\" " + msxml);
   DeleteFileW(fileName.c_str());
   return failures;
 }

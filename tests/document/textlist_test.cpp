@@ -212,11 +212,6 @@ TEST_F(TextList, RefusedNameEndsTheImportKeepingEarlierEntries) {
   EXPECT_EQ(Entries(), (std::vector<Entry>{{L"a", "MD5", MD5}}));
 }
 
-TEST_F(TextList, WithoutHandlerNamesAreAnsi) {
-  List.OnConvertName = nullptr;
-  EXPECT_EQ(Names(MD5 + " *abc\n"), (std::vector<std::wstring>{L"abc"}));
-}
-
 // --- Export ---
 
 TEST_F(TextList, ExportWritesHeaderThenTheEntriesEachFormatHolds) {
