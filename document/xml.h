@@ -73,3 +73,5 @@ class TSAXHandlers {
 // an exception raised by an event, end the parse with Handlers.Failed set.
 void ParseWithMSXML(const std::wstring& FileName, TSAXHandlers& Handlers);
 void ParseWithRapidXml(const std::wstring& FileName, TSAXHandlers& Handlers);
+// Bytes of text the built-in parser takes at a time (tests make it small).
+extern size_t BuiltinParseWindow;

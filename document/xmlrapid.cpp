@@ -269,15 +269,22 @@ void LineAndColumn(const std::string& Text, size_t Offset, int32_t& Line, int32_
 // A light scan of the markup, as rapidxml divides it: how deep elements nest, and which
 // elements are open where the complete markup before a given offset ends.
 
+struct TCut {
+  size_t Offset;
+  std::vector<std::string_view> Open;  // the elements open there, outermost first
+};
+
 struct TScan {
   size_t Boundary = 0;  // end of the last complete piece before the limit
   std::vector<std::string_view> Open;
   size_t TooDeepAt = None;
+  std::vector<TCut> Cuts;  // after markup, at least Step bytes apart
 };
 
-TScan ScanMarkup(const std::string& Text, size_t Limit) {
+TScan ScanMarkup(const std::string& Text, size_t Limit, size_t Step = None) {
   Limit = std::min(Limit, Text.size());
   TScan scan;
+  size_t lastCut = 0;
   const std::string_view text(Text);
   auto after = [&](size_t from, std::string_view close) {
     const size_t p = text.find(close, from);
@@ -320,11 +327,15 @@ TScan ScanMarkup(const std::string& Text, size_t Limit) {
         ++j;
       }
       name = text.substr(i + 1, j - i - 1);
-      for (char quote = 0; j < text.size(); ++j) {
-        if (quote) {
-          if (text[j] == quote) quote = 0;
-        } else if (text[j] == '"' || text[j] == '\'') {
-          quote = text[j];
+      // As rapidxml reads a tag: a value is quoted only right after "=" and blanks.
+      for (; j < text.size(); ++j) {
+        if (text[j] == '=') {
+          size_t k = j + 1;
+          while (k < text.size() && IsBlank(text[k])) ++k;
+          if (k < text.size() && (text[k] == '"' || text[k] == '\'')) {
+            j = text.find(text[k], k + 1);
+            if (j == None) break;
+          }
         } else if (text[j] == '>') {
           end = j + 1;
           push = text[j - 1] != '/';
@@ -343,6 +354,10 @@ TScan ScanMarkup(const std::string& Text, size_t Limit) {
     if (pop && !scan.Open.empty()) scan.Open.pop_back();
     i = end;
     scan.Boundary = i;
+    if (Step != None && i - lastCut >= Step && i < Limit) {
+      scan.Cuts.push_back({i, scan.Open});
+      lastCut = i;
+    }
   }
   return scan;
 }
@@ -350,21 +365,36 @@ TScan ScanMarkup(const std::string& Text, size_t Limit) {
 // ---------------------------------------------------------------------------------------------
 // The walk.
 
+// Walks one window of the text after another. A window is parsed as: start tags of the elements
+// open where it begins (no events), the window's text, end tags of the elements still open where
+// it ends (no events). Offsets are those of the whole text.
 class TWalker final : public TSAXAttributes {
  public:
-  TWalker(TSAXHandlers& Handlers, const char* Base, size_t Stop)
-      : Handlers(Handlers), Base(Base), Stop(Stop) {}
+  explicit TWalker(TSAXHandlers& Handlers) : Handlers(Handlers) {}
+  bool RootSeen = false;
 
-  void Document(const rapidxml::xml_document<char>& Doc, size_t End) {
-    const TNode* root = nullptr;
+  // Buffer holds OpenLength bytes of synthetic start tags, then the text from From on.
+  void Window(const char* Buffer, size_t OpenLength, size_t From, size_t Stop) {
+    this->Buffer = Buffer;
+    this->OpenLength = OpenLength;
+    this->From = From;
+    this->Stop = Stop;
+  }
+  size_t Offset(const char* P) const {
+    const auto i = static_cast<size_t>(P - Buffer);
+    return i < OpenLength ? From - 1 : From + (i - OpenLength);
+  }
+
+  void Document(const rapidxml::xml_document<char>& Doc) {
     for (const TNode* n = Doc.first_node(); n; n = n->next_sibling()) {
       if (n->type() != rapidxml::node_element) continue;
-      if (root) Fail(L"Only one top level element is allowed in an XML document.", n->name() - 1);
-      root = n;
       const char* cur = n->name() - 1;
+      if (Offset(cur) >= From) {
+        if (RootSeen) Fail(L"Only one top level element is allowed in an XML document.", cur);
+        RootSeen = true;
+      }
       Element(n, cur);
     }
-    if (!root) throw TXMLFault{L"XML document must have a top level element.", End};
   }
 
   int GetLength() const override { return static_cast<int>(Attributes.size()); }
@@ -373,7 +403,7 @@ class TWalker final : public TSAXAttributes {
 
  private:
   [[noreturn]] void Fail(const std::wstring& Message, const char* Where) const {
-    throw TXMLFault{Message, static_cast<size_t>(Where - Base)};
+    throw TXMLFault{Message, Offset(Where)};
   }
 
   // Runs one event; an exception raised by it ends the parse as a fatal error.
@@ -521,7 +551,7 @@ class TWalker final : public TSAXAttributes {
     }
     std::wstring name;
     Decode(N->name(), N->name_size(), false, false, name);
-    Raise(open, [&] { Handlers.StartElement(name, *this); });
+    if (Offset(open) >= From) Raise(open, [&] { Handlers.StartElement(name, *this); });
     while (IsBlank(*tagEnd)) ++tagEnd;
     if (*tagEnd == '/') {
       Cur = tagEnd + 2;
@@ -563,59 +593,106 @@ class TWalker final : public TSAXAttributes {
   }
 
   void End(const std::wstring& Name, const char* Where) {
-    // Closing tags added after a failure carry no event.
-    if (static_cast<size_t>(Where - Base) >= Stop) return;
+    if (Offset(Where) >= Stop) return;
     Raise(Where, [&] { Handlers.EndElement(Name); });
   }
 
   TSAXHandlers& Handlers;
-  const char* Base;
-  size_t Stop;
+  const char* Buffer = nullptr;
+  size_t OpenLength = 0;
+  size_t From = 0;
+  size_t Stop = None;
   std::wstring Piece;
   std::vector<std::pair<std::wstring, std::wstring>> Attributes;
 };
 
-// Parses Text (which must stay unchanged and end in a zero) and walks it. A parse error comes
-// back as a fault before any event; a fault of the walk comes after the events before it.
-std::optional<TXMLFault> ParseAndWalk(std::string& Text, size_t Stop, TSAXHandlers& Handlers,
-                                      bool& Walked) {
+std::string StartTags(const std::vector<std::string_view>& Open) {
+  std::string tags;
+  for (std::string_view name : Open) tags.append("<").append(name).append(">");
+  return tags;
+}
+
+std::string EndTags(const std::vector<std::string_view>& Open) {
+  std::string tags;
+  for (auto name = Open.rbegin(); name != Open.rend(); ++name)
+    tags.append("</").append(*name).append(">");
+  return tags;
+}
+
+// Parses Buffer (which must stay unchanged and end in a zero) and walks it. A parse error comes
+// back as a fault before any event, with its place in Buffer; a fault of the walk comes after
+// the events before it.
+std::optional<TXMLFault> ParseAndWalk(std::string& Buffer, TWalker& Walker, bool& Walked,
+                                      size_t& BufferOffset) {
   Walked = false;
   auto doc = std::make_unique<rapidxml::xml_document<char>>();
   try {
-    doc->parse<ParseFlags>(Text.data());
+    doc->parse<ParseFlags>(Buffer.data());
   } catch (const rapidxml::parse_error& e) {
-    return TXMLFault{WidenAscii(e.what()), static_cast<size_t>(e.where<char>() - Text.data())};
+    BufferOffset = static_cast<size_t>(e.where<char>() - Buffer.data());
+    return TXMLFault{WidenAscii(e.what()), Walker.Offset(e.where<char>())};
   }
   Walked = true;
   try {
-    TWalker(Handlers, Text.data(), Stop).Document(*doc, Text.size());
+    Walker.Document(*doc);
   } catch (const TXMLFault& fault) {
     return fault;
   }
   return std::nullopt;
 }
 
+// One window: the text from From to To with the elements open at either end.
+std::optional<TXMLFault> WalkWindow(TWalker& Walker, const std::string& Text, const TCut& From,
+                                    const TCut& To) {
+  const std::string opening = StartTags(From.Open);
+  std::string buffer =
+      opening + Text.substr(From.Offset, To.Offset - From.Offset) + EndTags(To.Open);
+  Walker.Window(buffer.data(), opening.size(), From.Offset, To.Offset);
+  bool walked = false;
+  size_t at = 0;
+  std::optional<TXMLFault> fault = ParseAndWalk(buffer, Walker, walked, at);
+  if (fault && !walked) {
+    // Deliver the events of the complete markup before the failure.
+    const TScan before = ScanMarkup(buffer, at);
+    std::string prefix = buffer.substr(0, before.Boundary) + EndTags(before.Open);
+    const size_t stop = Walker.Offset(buffer.data() + before.Boundary);
+    Walker.Window(prefix.data(), opening.size(), From.Offset, std::min(stop, To.Offset));
+    size_t ignored = 0;
+    const std::optional<TXMLFault> early = ParseAndWalk(prefix, Walker, walked, ignored);
+    if (early && walked && early->Offset < stop) fault = early;
+  }
+  return fault;
+}
+
 }  // namespace
+
+size_t BuiltinParseWindow = 1 << 20;
 
 void ParseWithRapidXml(const std::wstring& FileName, TSAXHandlers& Handlers) {
   TInput input = DecodeInput(ReadWholeFile(FileName));
   std::optional<TXMLFault> fault = input.Fault;
-  const TScan whole = ScanMarkup(input.Text, fault ? fault->Offset : input.Text.size());
-  if (whole.TooDeepAt != None) {
-    fault = TXMLFault{L"Elements are nested too deeply.", whole.TooDeepAt};
+  const size_t limit = fault ? fault->Offset : input.Text.size();
+  // rapidxml keeps a node per element and text; parsing the text a window at a time keeps that
+  // memory small whatever the size of the file.
+  const TScan scan = ScanMarkup(input.Text, limit, std::max<size_t>(BuiltinParseWindow, 1));
+  if (scan.TooDeepAt != None) fault = TXMLFault{L"Elements are nested too deeply.", scan.TooDeepAt};
+  std::vector<TCut> cuts;
+  cuts.push_back({0, {}});
+  cuts.insert(cuts.end(), scan.Cuts.begin(), scan.Cuts.end());
+  cuts.push_back({scan.Boundary, scan.Open});
+  TWalker walker(Handlers);
+  std::optional<TXMLFault> late;
+  for (size_t i = 0; i + 1 < cuts.size() && !late; ++i) {
+    late = WalkWindow(walker, input.Text, cuts[i], cuts[i + 1]);
   }
-  bool walked = false;
-  if (!fault) fault = ParseAndWalk(input.Text, None, Handlers, walked);
-  if (fault && !walked) {
-    // Deliver the events of the complete markup before the failure.
-    const TScan before = ScanMarkup(input.Text, fault->Offset);
-    std::string prefix = input.Text.substr(0, before.Boundary);
-    for (auto open = before.Open.rbegin(); open != before.Open.rend(); ++open) {
-      prefix.append("</").append(*open).append(">");
+  if (!late && !fault) {
+    if (scan.Boundary < input.Text.size() || !scan.Open.empty()) {
+      late = TXMLFault{L"unexpected end of data", input.Text.size()};
+    } else if (!walker.RootSeen) {
+      late = TXMLFault{L"XML document must have a top level element.", input.Text.size()};
     }
-    const std::optional<TXMLFault> early = ParseAndWalk(prefix, before.Boundary, Handlers, walked);
-    if (early && walked && early->Offset < before.Boundary) fault = early;
   }
+  if (late && (!fault || late->Offset < fault->Offset)) fault = late;
   if (fault) {
     int32_t line, column;
     LineAndColumn(input.Text, fault->Offset, line, column);

@@ -217,15 +217,27 @@ struct TLoad {
   int32_t Line = -7;
 };
 
-class XMLReader : public ::testing::TestWithParam<bool> {
+// The MSXML SAX2 reader; the built-in parser; the built-in parser taking the text a piece of
+// markup at a time.
+enum TParser { ParserMSXML, ParserBuiltin, ParserBuiltinInPieces };
+
+class XMLReader : public ::testing::TestWithParam<TParser> {
  protected:
+  void SetUp() override {
+    SavedWindow = BuiltinParseWindow;
+    if (GetParam() == ParserBuiltinInPieces) BuiltinParseWindow = 1;
+  }
+  void TearDown() override { BuiltinParseWindow = SavedWindow; }
+  bool MSXML() const { return GetParam() == ParserMSXML; }
+  size_t SavedWindow = 0;
+
   TLoad Load(const std::string& Bytes) {
     WriteBytes(Folder.File(L"in.#ml"), Bytes);
     return LoadFile(Folder.File(L"in.#ml"));
   }
   TLoad LoadFile(const std::wstring& Name) {
     TLoad r;
-    r.Ok = List.LoadFromXML(Name, GetParam(), r.Message, r.Column, r.Line);
+    r.Ok = List.LoadFromXML(Name, MSXML(), r.Message, r.Column, r.Line);
     return r;
   }
   // A document of the given body lines inside the root.
@@ -247,13 +259,16 @@ std::wstring WithoutCarriageReturns(const std::wstring& Text) {
   return WideReplaceAll(Text, L"\r", L"\n");
 }
 
-std::string ParserName(const ::testing::TestParamInfo<bool>& Info) {
-  return Info.param ? "MSXML" : "Builtin";
+std::string ParserName(const ::testing::TestParamInfo<TParser>& Info) {
+  const char* names[] = {"MSXML", "Builtin", "BuiltinInPieces"};
+  return names[Info.param];
 }
 
 }  // namespace
 
-INSTANTIATE_TEST_SUITE_P(BothParsers, XMLReader, ::testing::Bool(), ParserName);
+INSTANTIATE_TEST_SUITE_P(BothParsers, XMLReader,
+                         ::testing::Values(ParserMSXML, ParserBuiltin, ParserBuiltinInPieces),
+                         ParserName);
 
 TEST_P(XMLReader, FlagsCountAsTrueUnlessDisabled) {
   const TLoad r = LoadBody(
@@ -300,7 +315,7 @@ TEST_P(XMLReader, TextIsTakenAsWritten) {
   EXPECT_EQ(a.FileNote, L"  ");
   EXPECT_EQ(a.HashType, "CRC32");
   EXPECT_EQ(a.HashCode, "UU");
-  EXPECT_EQ(a.HashValue, CarriageReturnsSurvive(GetParam()) ? "<a&B\r" : "<a&B\n");
+  EXPECT_EQ(a.HashValue, CarriageReturnsSurvive(MSXML()) ? "<a&B\r" : "<a&B\n");
   EXPECT_EQ(List.Items[1]->FileName, L"\U0001F600\U0001F600\u00E9\n<&>");
   EXPECT_EQ(List.Items[1]->FileNote, L"a\nb");
 }
@@ -369,7 +384,7 @@ TEST_P(XMLReader, MalformedMarkupFails) {
     EXPECT_FALSE(r.Ok);
     EXPECT_NE(r.Message, L"untouched");
     EXPECT_FALSE(r.Message.empty());
-    EXPECT_GE(r.Line, GetParam() ? 1 : 3);  // Wine's msxml3 counts lines its own way
+    EXPECT_GE(r.Line, MSXML() ? 1 : 3);  // Wine's msxml3 counts lines its own way
   }
   for (const char* text : {"", "<?xml version=\"1.0\"?>", "<jurnValt></jurnValt><x/>",
                            "<?xml version=\"1.0\" encoding=\"no-such\"?><jurnValt/>"}) {
@@ -526,10 +541,37 @@ std::wstring Persistent(const TFileList& List) {
   return out.str();
 }
 
+// One to four random cuts, deletions, insertions and replacements.
+std::string Damaged(std::string Bytes, std::mt19937& Random) {
+  static const char noise[] = "<>&;/=\"'!?[]-\0\xFF\xC3\x80 \n#x";
+  const int edits = 1 + Random() % 4;
+  for (int e = 0; e < edits && !Bytes.empty(); ++e) {
+    const size_t at = Random() % Bytes.size();
+    switch (Random() % 5) {
+      case 0:
+        Bytes.resize(at);
+        break;
+      case 1:
+        Bytes.erase(at, 1 + Random() % 20);
+        break;
+      case 2:
+        Bytes.insert(at, 1, noise[Random() % (sizeof(noise) - 1)]);
+        break;
+      case 3:
+        Bytes[at] = noise[Random() % (sizeof(noise) - 1)];
+        break;
+      default:
+        Bytes.insert(at, Bytes.substr(Random() % Bytes.size(), Random() % 40));
+        break;
+    }
+  }
+  return Bytes;
+}
+
 }  // namespace
 
 TEST_P(XMLReader, RandomDocumentsRoundTrip) {
-  std::mt19937 random(GetParam() ? 11 : 12);
+  std::mt19937 random(11 + GetParam());
   for (int round = 0; round < 20; ++round) {
     TFileList source;
     FillRandom(source, random, round * 5);
@@ -540,7 +582,7 @@ TEST_P(XMLReader, RandomDocumentsRoundTrip) {
     ASSERT_TRUE(r.Ok) << round << ": " << std::string(r.Message.begin(), r.Message.end());
     const std::wstring expected = Persistent(source);
     ASSERT_EQ(Persistent(List),
-              CarriageReturnsSurvive(GetParam()) ? expected : WithoutCarriageReturns(expected))
+              CarriageReturnsSurvive(MSXML()) ? expected : WithoutCarriageReturns(expected))
         << round;
   }
 }
@@ -548,39 +590,17 @@ TEST_P(XMLReader, RandomDocumentsRoundTrip) {
 // Damaged files end in a loaded document or in a failure with a message: no crash, no hang, no
 // handle left open.
 TEST_P(XMLReader, DamagedFilesFailCleanly) {
-  std::mt19937 random(GetParam() ? 21 : 22);
+  std::mt19937 random(21 + GetParam());
   TFileList source;
   FillRandom(source, random, 12);
   const std::wstring good = Folder.File(L"good.#ml");
   ASSERT_TRUE(source.SaveToXML(good));
   const std::string valid = ReadBytes(good);
-  static const char noise[] = "<>&;/=\"'!?[]-\0\xFF\xC3\x80 \n#x";
   DWORD handlesBefore = 0, handlesAfter = 0;
   GetProcessHandleCount(GetCurrentProcess(), &handlesBefore);
   int loaded = 0, failed = 0;
   for (int round = 0; round < 1500; ++round) {
-    std::string bytes = valid;
-    const int edits = 1 + random() % 4;
-    for (int e = 0; e < edits && !bytes.empty(); ++e) {
-      const size_t at = random() % bytes.size();
-      switch (random() % 5) {
-        case 0:
-          bytes.resize(at);
-          break;
-        case 1:
-          bytes.erase(at, 1 + random() % 20);
-          break;
-        case 2:
-          bytes.insert(at, 1, noise[random() % (sizeof(noise) - 1)]);
-          break;
-        case 3:
-          bytes[at] = noise[random() % (sizeof(noise) - 1)];
-          break;
-        default:
-          bytes.insert(at, bytes.substr(random() % bytes.size(), random() % 40));
-          break;
-      }
-    }
+    const std::string bytes = Damaged(valid, random);
     List.Clear();
     TLoad r;
     ASSERT_NO_THROW(r = Load(bytes)) << round;
@@ -594,7 +614,7 @@ TEST_P(XMLReader, DamagedFilesFailCleanly) {
       } else {
         EXPECT_FALSE(r.Message.empty()) << round;
         // Wine's msxml3 reports line 0 for some errors.
-        if (!GetParam()) {
+        if (!MSXML()) {
           EXPECT_GE(r.Line, 1) << round;
         }
       }
@@ -604,4 +624,34 @@ TEST_P(XMLReader, DamagedFilesFailCleanly) {
   EXPECT_LE(handlesAfter, handlesBefore + 8);
   EXPECT_GT(loaded, 0);
   EXPECT_GT(failed, 0);
+}
+
+// The built-in parser takes a large file a window at a time; where the windows fall must not
+// change what a damaged file loads as, nor the error reported.
+TEST(XMLReaderWindows, PiecesGiveTheSameResultAsTheWhole) {
+  TTempFolder folder;
+  std::mt19937 random(31);
+  TFileList source;
+  FillRandom(source, random, 12);
+  const std::wstring name = folder.File(L"good.#ml");
+  ASSERT_TRUE(source.SaveToXML(name));
+  const std::string valid = ReadBytes(name);
+  const size_t saved = BuiltinParseWindow;
+  for (int round = 0; round < 400; ++round) {
+    WriteBytes(name, round == 0 ? valid : Damaged(valid, random));
+    std::wstring results[3];
+    const size_t windows[3] = {size_t(1) << 30, 1, 1 + random() % 200};
+    for (int w = 0; w < 3; ++w) {
+      BuiltinParseWindow = windows[w];
+      TFileList list;
+      std::wstring message;
+      int32_t column = 0, line = 0;
+      const bool ok = list.LoadFromXML(name, false, message, column, line);
+      results[w] = std::to_wstring(ok) + L"|" + message + L"|" + std::to_wstring(line) + L":" +
+                   std::to_wstring(column) + L"\n" + Persistent(list);
+    }
+    EXPECT_EQ(results[1], results[0]) << round;
+    EXPECT_EQ(results[2], results[0]) << round << " window " << windows[2];
+  }
+  BuiltinParseWindow = saved;
 }
