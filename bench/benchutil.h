@@ -8,6 +8,8 @@
 #include <chrono>
 #include <string>
 
+#include "document/data.h"
+
 inline double Seconds(std::chrono::steady_clock::time_point Start) {
   return std::chrono::duration<double>(std::chrono::steady_clock::now() - Start).count();
 }
@@ -41,4 +43,25 @@ inline int RunSelf(const std::wstring& Self, const std::wstring& Arguments) {
   CloseHandle(process.hThread);
   CloseHandle(process.hProcess);
   return static_cast<int>(code);
+}
+
+// A document of Count entries as a large scan produces them: a thousand folders, an MD5 each.
+inline void FillBenchDocument(TFileList& List, int Count) {
+  static const char hex[] = "0123456789abcdef";
+  uint32_t seed = 12345;
+  for (int i = 0; i < Count; ++i) {
+    auto item = std::make_unique<TFileItem>();
+    item->Owner = &List;
+    item->FileName = L"folder" + std::to_wstring(i % 1000) + L"\\sub folder\\file " +
+                     std::to_wstring(i) + L".dat";
+    item->FileSize = static_cast<int64_t>(i) * 7919;
+    item->FileTime = 3287174400 + i;
+    std::string value(32, '0');
+    for (char& c : value) {
+      seed = seed * 1103515245 + 12345;
+      c = hex[(seed >> 16) & 15];
+    }
+    item->HashValue = value;
+    List.Items.push_back(std::move(item));
+  }
 }

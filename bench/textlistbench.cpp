@@ -36,23 +36,16 @@ int ImportOnce(const std::wstring& FileName) {
   return ok ? 0 : 1;
 }
 
-// One MD5 in eight is a CRC32 and one a SHA1, so that all three line lengths occur.
+// One entry in eight is a CRC32 and one a SHA1, so that all three line lengths occur.
 void Fill(TFileList& List, int Count) {
-  static const char hex[] = "0123456789ABCDEF";
-  uint32_t seed = 12345;
-  for (int i = 0; i < Count; ++i) {
-    auto item = std::make_unique<TFileItem>();
-    item->Owner = &List;
-    item->FileName = L"folder" + std::to_wstring(i % 1000) + L"\\sub folder\\file " +
-                     std::to_wstring(i) + L".dat";
-    item->HashType = i % 8 == 1 ? "CRC32" : i % 8 == 2 ? "SHA1" : "MD5";
-    std::string value(i % 8 == 1 ? 8 : i % 8 == 2 ? 40 : 32, '0');
-    for (char& c : value) {
-      seed = seed * 1103515245 + 12345;
-      c = hex[(seed >> 16) & 15];
-    }
-    item->HashValue = value;
-    List.Items.push_back(std::move(item));
+  FillBenchDocument(List, Count);
+  for (int i = 1; i < Count; i += 8) {
+    List.Items[i]->HashType = "CRC32";
+    List.Items[i]->HashValue.resize(8);
+  }
+  for (int i = 2; i < Count; i += 8) {
+    List.Items[i]->HashType = "SHA1";
+    List.Items[i]->HashValue += List.Items[i]->HashValue.substr(0, 8);
   }
 }
 

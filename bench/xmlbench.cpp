@@ -29,26 +29,6 @@ int LoadOnce(const std::wstring& FileName, bool UseMSXML) {
   return ok ? 0 : 1;
 }
 
-void Fill(TFileList& List, int Count) {
-  static const char hex[] = "0123456789abcdef";
-  uint32_t seed = 12345;
-  for (int i = 0; i < Count; ++i) {
-    auto item = std::make_unique<TFileItem>();
-    item->Owner = &List;
-    item->FileName = L"folder" + std::to_wstring(i % 1000) + L"\\sub folder\\file " +
-                     std::to_wstring(i) + L".dat";
-    item->FileSize = static_cast<int64_t>(i) * 7919;
-    item->FileTime = 3287174400 + i;
-    std::string value(32, '0');
-    for (char& c : value) {
-      seed = seed * 1103515245 + 12345;
-      c = hex[(seed >> 16) & 15];
-    }
-    item->HashValue = value;
-    List.Items.push_back(std::move(item));
-  }
-}
-
 }  // namespace
 
 int main() {
@@ -61,7 +41,7 @@ int main() {
   const std::wstring fileName = std::wstring(temp) + L"xmlbench.#ml";
   {
     TFileList list;
-    Fill(list, count);
+    FillBenchDocument(list, count);
     std::printf("document of %d entries built: %.0f MiB\n", count, NowMiB());
     const auto start = std::chrono::steady_clock::now();
     list.SaveToXML(fileName);
