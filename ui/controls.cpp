@@ -13,6 +13,7 @@ Control::Control(Window* owner, int id) : owner_(owner), id_(id) {
 }
 
 Control::~Control() {
+  if (hooked_ && hwnd_) RemoveWindowSubclass(hwnd_, HookProc, 1);
   if (owner_) owner_->Unregister(this);
   if (backBrush_) DeleteObject(backBrush_);
   if (font_) DeleteObject(font_);
@@ -33,8 +34,35 @@ void Control::Attach(HWND hwnd) {
 
 void Control::Bind(HWND hwnd) {
   hwnd_ = hwnd;
+  hooked_ = false;
+  if (hook_) InstallHook();
   if (font_) SendMessageW(hwnd_, WM_SETFONT, reinterpret_cast<WPARAM>(font_), TRUE);
   OnAttached();
+}
+
+void Control::SetMessageHook(std::function<bool(UINT, WPARAM, LPARAM, LRESULT&)> hook) {
+  hook_ = std::move(hook);
+  if (hook_ && Handle()) InstallHook();
+}
+
+void Control::InstallHook() {
+  if (hooked_ || !hwnd_) return;
+  hooked_ = SetWindowSubclass(hwnd_, HookProc, 1, reinterpret_cast<DWORD_PTR>(this)) != FALSE;
+}
+
+LRESULT CALLBACK Control::HookProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR,
+                                   DWORD_PTR self) {
+  auto* c = reinterpret_cast<Control*>(self);
+  if (msg == WM_NCDESTROY) {
+    RemoveWindowSubclass(hwnd, HookProc, 1);
+    c->hooked_ = false;
+  } else if (c->hook_) {
+    LRESULT result = 0;
+    bool handled = false;
+    Guarded([&] { handled = c->hook_(msg, wp, lp, result); });
+    if (handled) return result;
+  }
+  return DefSubclassProc(hwnd, msg, wp, lp);
 }
 
 LRESULT Control::Send(UINT msg, WPARAM wp, LPARAM lp) {
@@ -387,6 +415,25 @@ bool ListBox::Choose(int index) {
 bool ListBox::HandleCommand(int code) {
   if (code != LBN_SELCHANGE) return false;
   if (OnChange) OnChange();
+  return true;
+}
+
+// Date and time picker -------------------------------------------------------------
+
+SYSTEMTIME DateTimePicker::Value() {
+  SYSTEMTIME st{};
+  Send(DTM_GETSYSTEMTIME, 0, reinterpret_cast<LPARAM>(&st));
+  return st;
+}
+
+void DateTimePicker::SetValue(const SYSTEMTIME& value) {
+  Send(DTM_SETSYSTEMTIME, GDT_VALID, reinterpret_cast<LPARAM>(&value));
+}
+
+bool DateTimePicker::HandleNotify(NMHDR* hdr, LRESULT& result) {
+  if (hdr->hwndFrom != Handle() || hdr->code != DTN_DATETIMECHANGE) return false;
+  if (OnChange) OnChange();
+  result = 0;
   return true;
 }
 

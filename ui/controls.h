@@ -57,6 +57,12 @@ class Control {
   void SetBackColor(Color c);
   // A font the control uses; the wrapper owns it.
   void SetFont(const std::wstring& name, int heightPx, bool bold);
+  // Messages of the control's own window (mouse moves over a label, say), before the control
+  // sees them; return true when handled, with the result set. Installing it subclasses the
+  // control's window.
+  void SetMessageHook(std::function<bool(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result)> hook);
+  // Sends a message to the control's window.
+  LRESULT Send(UINT msg, WPARAM wp = 0, LPARAM lp = 0);
 
   // Routing from the owner; return true when handled.
   virtual bool HandleCommand(int code) {
@@ -77,13 +83,17 @@ class Control {
  protected:
   // Called once the control's window is known.
   virtual void OnAttached() {}
-  LRESULT Send(UINT msg, WPARAM wp = 0, LPARAM lp = 0);
   // Raises the owner's notification the way the control itself would (click, selection change).
   void Notify(int code);
 
  private:
   friend class Window;
   void Bind(HWND hwnd);
+  void InstallHook();
+  static LRESULT CALLBACK HookProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR id,
+                                   DWORD_PTR self);
+  std::function<bool(UINT, WPARAM, LPARAM, LRESULT&)> hook_;
+  bool hooked_ = false;
   Window* owner_;
   int id_;
   HWND hwnd_ = nullptr;
@@ -182,6 +192,16 @@ class ListBox : public Control {
   void SetItemIndex(int index);
   bool Choose(int index);
   bool HandleCommand(int code) override;
+};
+
+// Date or time picker (SysDateTimePick32); DTS_TIMEFORMAT in the style makes it a time picker.
+class DateTimePicker : public Control {
+ public:
+  using Control::Control;
+  std::function<void()> OnChange;
+  SYSTEMTIME Value();
+  void SetValue(const SYSTEMTIME& value);
+  bool HandleNotify(NMHDR* hdr, LRESULT& result) override;
 };
 
 class ProgressBar : public Control {

@@ -11,8 +11,19 @@
 namespace {
 
 enum {
-  IDC_A = 101, IDC_B, IDC_R1, IDC_R2, IDC_R3, IDC_COMBO, IDC_TOOLBAR, IDC_TABS, IDC_PANEL,
-  IDC_STATUS, ID_CMD = 200, ID_CMD2
+  IDC_A = 101,
+  IDC_B,
+  IDC_R1,
+  IDC_R2,
+  IDC_R3,
+  IDC_COMBO,
+  IDC_TOOLBAR,
+  IDC_TABS,
+  IDC_PANEL,
+  IDC_STATUS,
+  IDC_DATE,
+  ID_CMD = 200,
+  ID_CMD2
 };
 
 class TestForm : public ui::Form {
@@ -25,6 +36,7 @@ class TestForm : public ui::Form {
   ui::PageControl Tabs{this, IDC_TABS};
   ui::ColorPanel Panel{this, IDC_PANEL};
   ui::StatusBar Status{this, IDC_STATUS};
+  ui::DateTimePicker Date{this, IDC_DATE};
 
  protected:
   CreateParams GetCreateParams() override {
@@ -48,6 +60,7 @@ class TestForm : public ui::Form {
     make(L"COMBOBOX", CBS_DROPDOWNLIST | WS_GROUP, IDC_COMBO, 110);
     make(WC_TABCONTROLW, 0, IDC_TABS, 130);
     make(L"JvColorPanel", WS_TABSTOP, IDC_PANEL, 150);
+    make(DATETIMEPICK_CLASSW, 0, IDC_DATE, 170);
     AttachControls();
     Bar.Create(*this, 0, 16);
     Status.Create(*this);
@@ -244,6 +257,32 @@ TEST_F(UiTest, ColorPanelAndStatusBar) {
   UpdateWindow(form.Status.Handle());
   ui::ProcessMessages();
   EXPECT_EQ(drawn, 0);
+}
+
+TEST_F(UiTest, MessageHooksSeeTheControlsOwnMessagesAndPickersKeepDates) {
+  std::vector<POINT> moves;
+  form.Push.SetMessageHook([&](UINT msg, WPARAM, LPARAM lp, LRESULT& result) {
+    if (msg != WM_MOUSEMOVE) return false;
+    moves.push_back({static_cast<short>(LOWORD(lp)), static_cast<short>(HIWORD(lp))});
+    result = 0;
+    return true;
+  });
+  SendMessageW(form.Push.Handle(), WM_MOUSEMOVE, 0, MAKELPARAM(3, 4));
+  ASSERT_EQ(moves.size(), 1u);
+  EXPECT_EQ(moves[0].x, 3);
+  EXPECT_EQ(moves[0].y, 4);
+  EXPECT_EQ(form.Push.Text(), L"x");  // other messages pass on
+
+  SYSTEMTIME st{};
+  st.wYear = 2004;
+  st.wMonth = 2;
+  st.wDay = 29;
+  st.wHour = 13;
+  form.Date.SetValue(st);
+  SYSTEMTIME back = form.Date.Value();
+  EXPECT_EQ(back.wYear, 2004);
+  EXPECT_EQ(back.wMonth, 2);
+  EXPECT_EQ(back.wDay, 29);
 }
 
 TEST(UiText, FormatAndHotkeys) {
