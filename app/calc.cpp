@@ -7,6 +7,7 @@
 #include <cwchar>
 #include <vector>
 
+#include "app/main.h"
 #include "document/uniconv.h"
 #include "document/xmlfile.h"
 #include "hash/coders.h"
@@ -350,4 +351,9 @@ void TCalcForm::CompButtonClick() {
                    ui::MsgButtons::OK);
   else
     ui::MessageDlg(Handle(), ui::LoadStr(IDS_CALC_DIFFER), ui::MsgType::Error, ui::MsgButtons::OK);
+}
+
+void TMainForm::ToolCalcActionExecute() {
+  TCalcForm form(Handle());
+  form.ShowModal();
 }

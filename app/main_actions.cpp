@@ -46,6 +46,7 @@ void TMainForm::CreateActions() {
 
   Action(ID_OPTS_SAVE).OnExecute = [this] { OptsSaveActionExecute(); };
   Action(ID_FILE_EXIT).OnExecute = [this] { Close(); };
+  Action(ID_TOOL_CALC).OnExecute = [this] { ToolCalcActionExecute(); };
   // The commands of the other units hook in here.
 }
 

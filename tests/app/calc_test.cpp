@@ -8,6 +8,7 @@
 #include "hash/misc.h"
 #include "hash/registry.h"
 #include "scratch.h"
+#include "tests/app/main_fixture.h"
 #include "ui/prompts.h"
 #include "ui/strings.h"
 
@@ -325,3 +326,17 @@ TEST(CalcText, DurationsAndDriveItems) {
 }
 
 }  // namespace
+
+TEST_F(MainFormTest, HashCalcCommandOpensTheCalculatorOverTheWindow) {
+  auto f = NewForm();
+  HWND owner = nullptr;
+  Script.AnswerDialog([&](ui::Dialog& d) {
+    owner = d.OwnerWindow();
+    static_cast<TCalcForm&>(d).CloseButton.Click();
+  });
+  EXPECT_TRUE(f->ActionList.Execute(ID_TOOL_CALC));
+  ASSERT_EQ(Script.Asked().size(), 1u);
+  EXPECT_EQ(Script.Asked()[0].DialogId, IDD_CALC);
+  EXPECT_EQ(Script.Asked()[0].Caption, L"Hash Calculator");
+  EXPECT_EQ(owner, f->Handle());
+}
