@@ -223,6 +223,13 @@ void TMainForm::LayoutControls() {
 bool TMainForm::OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
   switch (msg) {
     case WM_SIZE:
+      // The state as the window last had it, also once it is hidden (closed, or in the tray).
+      if (wp == SIZE_MINIMIZED)
+        pendingState_ = wsMinimized;
+      else if (wp == SIZE_MAXIMIZED)
+        pendingState_ = wsMaximized;
+      else if (wp == SIZE_RESTORED)
+        pendingState_ = wsNormal;
       LayoutControls();
       return false;
     case WM_GETMINMAXINFO: {

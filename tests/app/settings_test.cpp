@@ -101,6 +101,21 @@ TEST_F(MainFormTest, AMaximizedWindowSavesOnlyItsState) {
   EXPECT_EQ(NewForm()->SavedWindowState, wsMaximized);
 }
 
+TEST_F(MainFormTest, AutoSaveAfterCloseKeepsTheStateTheWindowHad) {
+  WriteIni(L"General", L"AutoSave", L"1");
+  {
+    auto f = NewForm();
+    f->SetVisible(true);
+    ShowWindow(f->Handle(), SW_MAXIMIZE);  // as the user's click on the maximize box
+    f->Close();
+    EXPECT_FALSE(f->Visible());
+  }
+  auto user = TRegistryStore::OpenForRead(User.Root(), L"");
+  TSettingValues w = user->ReadSection(L"MainWindow");
+  EXPECT_EQ(FindSetting(w, L"WindowState"), L"2");
+  EXPECT_EQ(FindSetting(w, L"Width"), L"");
+}
+
 TEST_F(MainFormTest, AMinimizedWindowSavesTheBoundsItWillBeRestoredTo) {
   auto f = NewForm();
   f->SetBounds(30, 40, 700, 500);
