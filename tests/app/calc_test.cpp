@@ -1,4 +1,6 @@
 // The hash calculator driven through the prompts seam, with a clock of the test's own.
+#include <windows.h>
+#include <commdlg.h>
 #include <gtest/gtest.h>
 
 #include <string>
@@ -230,7 +232,11 @@ TEST_F(CalcTest, AbortAnsweredYesEndsTheRunWithoutAValue) {
   TCalcForm form(nullptr);
   Run(form, [&] {
     form.RFComboBox.SetText(path);
-    script.AnswerMessage(IDYES);
+    script.AnswerMessage([&](const ui::Prompt&) {
+      // A click that arrives before the run has ended starts nothing.
+      PostCalcClick(form);
+      return IDYES;
+    });
     PostCalcClick(form);
     form.CalcButton.Click();
     ASSERT_EQ(script.Asked().size(), 2u);  // no message after an abort
@@ -244,6 +250,21 @@ TEST_F(CalcTest, AbortAnsweredYesEndsTheRunWithoutAValue) {
     // No digest kept: another encoding shows nothing.
     form.CodeBox.Choose(1);
     EXPECT_EQ(form.HashEdit.Text(), L"");
+  });
+}
+
+TEST_F(CalcTest, BrowsingPutsThePickedFileInTheList) {
+  const std::wstring path = MakeFile(L"abc.txt", "abc");
+  TCalcForm form(nullptr);
+  Run(form, [&] {
+    form.RFComboBox.SetText(L"old.bin");
+    script.AnswerFile(path);
+    form.FileButton.Click();
+    ASSERT_EQ(script.Asked().size(), 2u);
+    EXPECT_EQ(script.Asked()[1].File.Filter, L"All files (*.*)|*.*");
+    EXPECT_EQ(script.Asked()[1].File.FileName, L"old.bin");
+    EXPECT_TRUE(script.Asked()[1].File.Options & OFN_FILEMUSTEXIST);
+    EXPECT_EQ(form.RFComboBox.Text(), path);
   });
 }
 
