@@ -1,0 +1,233 @@
+// The entry properties dialog driven through the prompts seam.
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "app/itemprop.h"
+#include "hash/daycount.h"
+#include "hash/registry.h"
+#include "ui/prompts.h"
+
+namespace {
+
+class ItemPropTest : public ::testing::Test {
+ protected:
+  ItemPropTest() {
+    RegisterStandardClasses();
+    auto item = std::make_unique<TFileItem>();
+    item->Owner = &Doc;
+    item->FileName = L"sub\\a.txt";
+    item->FileTime = 45000LL * SecondsPerDay + 3723;  // 01:02:03
+    item->FileSize = 1234;
+    item->HashType = "CRC32";
+    item->HashCode = "HEX";
+    item->HashValue = "0a1b";
+    item->FileNote = L"note";
+    Item = item.get();
+    Doc.Items.push_back(std::move(item));
+  }
+  void TearDown() override {
+    for (const std::wstring& f : Script.Failures()) ADD_FAILURE() << ui::ToUtf8(f);
+  }
+  // Shows the dialog on Item; `drive` acts as the user. Returns the modal result; on OK the
+  // fields are stored as the Edit command does.
+  int Run(std::function<void(TItemPropForm&)> drive) {
+    TItemPropForm f(nullptr);
+    f.SetItem(Item);
+    Script.AnswerDialog([&](ui::Dialog&) { drive(f); });
+    int result = f.ShowModal();
+    if (result == IDOK) f.SaveToItem();
+    return result;
+  }
+
+  TFileList Doc;
+  TFileItem* Item = nullptr;
+  ui::Script Script;
+};
+
+}  // namespace
+
+TEST_F(ItemPropTest, OpensWithTheEntryAndOkWithoutEditsChangesNothing) {
+  int result = Run([&](TItemPropForm& f) {
+    EXPECT_EQ(f.Caption(), L"Item properties");
+    EXPECT_EQ(f.NameEdit.Text(), L"sub\\a.txt");
+    EXPECT_EQ(f.HashEdit.Text(), L"0a1b");
+    EXPECT_EQ(f.TypeBox.Items(), (std::vector<std::wstring>{L"MD5", L"CRC32", L"SHA1"}));
+    EXPECT_EQ(f.CodeBox.Items(), (std::vector<std::wstring>{L"Hexadecimal", L"MIME Base 64",
+                                                             L"UU Coding", L"XX Coding"}));
+    EXPECT_EQ(f.LastTypeIndex, 1);
+    EXPECT_EQ(f.LastCodeIndex, 0);
+    EXPECT_EQ(f.SizeEdit.Text(), L"1234");
+    EXPECT_EQ(f.NoteMemo.Text(), L"note");
+    // Both pickers hold the stored time as it is, date and time of day.
+    EXPECT_DOUBLE_EQ(f.DateEdit.DateTime(), 45000 + 3723.0 / SecondsPerDay);
+    SYSTEMTIME t = f.TimeEdit.Value();
+    EXPECT_EQ(t.wHour * 3600 + t.wMinute * 60 + t.wSecond, 3723);
+    EXPECT_TRUE(f.OKButton.Click());
+  });
+  EXPECT_EQ(result, IDOK);
+  EXPECT_FALSE(Doc.Modified);
+  EXPECT_EQ(Item->FileTime, 45000LL * SecondsPerDay + 3723);
+  EXPECT_EQ(Item->HashValue, "0a1b");
+}
+
+TEST_F(ItemPropTest, OkStoresOnlyTheChangedFields) {
+  EXPECT_EQ(Run([&](TItemPropForm& f) {
+              f.NoteMemo.SetText(L"line 1\r\nline 2");
+              f.SizeEdit.SetText(L"-7");  // a negative size is stored; it means unknown
+              f.OKButton.Click();
+            }),
+            IDOK);
+  EXPECT_TRUE(Doc.Modified);
+  EXPECT_EQ(Item->FileNote, L"line 1\r\nline 2");
+  EXPECT_EQ(Item->FileSize, -7);
+  EXPECT_EQ(Item->FileName, L"sub\\a.txt");
+  EXPECT_EQ(Item->HashType, "CRC32");
+  EXPECT_EQ(Item->HashCode, "HEX");
+  EXPECT_EQ(Item->HashValue, "0a1b");
+  EXPECT_EQ(Item->FileTime, 45000LL * SecondsPerDay + 3723);
+}
+
+TEST_F(ItemPropTest, CancelStoresNothingEvenAfterTheValueWasCleared) {
+  EXPECT_EQ(Run([&](TItemPropForm& f) {
+              f.NameEdit.SetText(L"other");
+              EXPECT_TRUE(f.TypeBox.Choose(2));
+              EXPECT_EQ(f.HashEdit.Text(), L"");
+              // Back to the first type: the value does not come back.
+              EXPECT_TRUE(f.TypeBox.Choose(1));
+              EXPECT_EQ(f.HashEdit.Text(), L"");
+              EXPECT_EQ(f.LastTypeIndex, 1);
+              f.CancelButton.Click();
+            }),
+            IDCANCEL);
+  EXPECT_FALSE(Doc.Modified);
+  EXPECT_EQ(Item->FileName, L"sub\\a.txt");
+  EXPECT_EQ(Item->HashValue, "0a1b");
+  EXPECT_EQ(Item->HashType, "CRC32");
+}
+
+TEST_F(ItemPropTest, InvalidSizeKeepsTheDialogOpenWithItsEdits) {
+  Item->FileSize = -1;
+  EXPECT_EQ(Run([&](TItemPropForm& f) {
+              EXPECT_EQ(f.SizeEdit.Text(), L"");
+              f.NoteMemo.SetText(L"kept");
+              f.SizeEdit.SetText(L"12x");
+              f.OKButton.Click();
+              EXPECT_EQ(f.ModalResult(), 0);
+              EXPECT_TRUE(f.Visible());
+              EXPECT_TRUE(f.SizeEdit.Focused());
+              EXPECT_EQ(f.NoteMemo.Text(), L"kept");
+              ASSERT_EQ(Script.Asked().size(), 2u);
+              const ui::Prompt& p = Script.Asked()[1];
+              EXPECT_EQ(p.Text,
+                        L"Invalid file size. Please, enter valid integer value or keep the field "
+                        L"empty");
+              EXPECT_EQ(p.Type, ui::MsgType::Error);
+              EXPECT_EQ(p.Buttons, ui::MsgButtons::OK);
+              // An empty field is accepted and means "size unknown".
+              f.SizeEdit.SetText(L"");
+              f.OKButton.Click();
+            }),
+            IDOK);
+  EXPECT_EQ(Item->FileSize, -1);
+  EXPECT_EQ(Item->FileNote, L"kept");
+  // Cancel closes whatever the size says.
+  EXPECT_EQ(Run([&](TItemPropForm& f) {
+              f.SizeEdit.SetText(L"12x");
+              f.CancelButton.Click();
+            }),
+            IDCANCEL);
+}
+
+TEST_F(ItemPropTest, SizeTextParsing) {
+  int64_t size = 99;
+  EXPECT_TRUE(TItemPropForm::TryParseSize(L"", size));
+  EXPECT_EQ(size, 99);
+  EXPECT_TRUE(TItemPropForm::TryParseSize(L"9223372036854775807", size));
+  EXPECT_EQ(size, INT64_MAX);
+  EXPECT_TRUE(TItemPropForm::TryParseSize(L"-12", size));
+  EXPECT_EQ(size, -12);
+  for (const wchar_t* bad : {L"12x", L"9223372036854775808", L" ", L"1 2", L"+-1", L"1e3"})
+    EXPECT_FALSE(TItemPropForm::TryParseSize(bad, size)) << ui::ToUtf8(bad);
+}
+
+TEST_F(ItemPropTest, TimeOfDayIsRoundedHalfUpToTheSecond) {
+  Run([&](TItemPropForm& f) {
+    f.DateEdit.SetDateTime(46000.25);
+    f.TimeEdit.SetDateTime(40000 + 86399.6 / SecondsPerDay);  // another day: only its time counts
+    f.OKButton.Click();
+  });
+  EXPECT_EQ(Item->FileTime, 46001LL * SecondsPerDay);
+  Run([&](TItemPropForm& f) {
+    f.TimeEdit.SetDateTime(46000 + 10.4 / SecondsPerDay);
+    f.OKButton.Click();
+  });
+  EXPECT_EQ(Item->FileTime, 46001LL * SecondsPerDay + 10);
+}
+
+TEST_F(ItemPropTest, AnEntryWithoutTimeOpensWithNowAndStoresIt) {
+  Item->FileTime = 0;
+  Run([&](TItemPropForm& f) {
+    EXPECT_LT(std::fabs(f.DateEdit.DateTime() - Now()), 1.0 / 24);
+    f.OKButton.Click();
+  });
+  EXPECT_LT(std::llabs(Item->FileTime - static_cast<int64_t>(Now() * SecondsPerDay)), 3600);
+}
+
+TEST_F(ItemPropTest, EncodingChangeConvertsTheValue) {
+  Run([&](TItemPropForm& f) {
+    EXPECT_TRUE(f.CodeBox.Choose(1));
+    EXPECT_EQ(f.HashEdit.Text(), L"Chs=");  // the bytes 0A 1B in Base64
+    EXPECT_TRUE(f.CodeBox.Choose(0));
+    EXPECT_EQ(f.HashEdit.Text(), L"0A1B");
+    EXPECT_TRUE(f.CodeBox.Choose(3));
+    f.OKButton.Click();
+  });
+  EXPECT_EQ(Item->HashCode, "XX");
+  std::string bytes;
+  TCoder_XX::ClassInfo.Decode(Item->HashValue.data(), -1, bytes);
+  EXPECT_EQ(bytes, "\x0A\x1B");
+}
+
+TEST_F(ItemPropTest, AnUndecodableValueIsAnErrorAndChangesNothing) {
+  Item->HashCode = "UU";
+  Item->HashValue = "z123";
+  Run([&](TItemPropForm& f) {
+    EXPECT_EQ(f.LastCodeIndex, 2);
+    EXPECT_TRUE(f.CodeBox.Choose(1));
+    EXPECT_EQ(f.HashEdit.Text(), L"z123");
+    EXPECT_EQ(f.CodeBox.ItemIndex(), 2);
+    EXPECT_EQ(f.LastCodeIndex, 2);
+    ASSERT_EQ(Script.Asked().size(), 2u);
+    EXPECT_EQ(Script.Asked()[1].Text, L"Input is not an valid UU Coding Format.");
+    EXPECT_EQ(Script.Asked()[1].Type, ui::MsgType::Error);
+    f.OKButton.Click();
+  });
+  EXPECT_EQ(Item->HashCode, "UU");
+  EXPECT_EQ(Item->HashValue, "z123");
+  EXPECT_FALSE(Doc.Modified);
+}
+
+TEST_F(ItemPropTest, UnregisteredTypeAndEncodingAreKept) {
+  Item->HashType = "SHA256";
+  Item->HashCode = "hex";
+  // OK without touching the lists keeps both names.
+  Run([&](TItemPropForm& f) {
+    EXPECT_EQ(f.TypeBox.ItemIndex(), -1);
+    EXPECT_EQ(f.CodeBox.ItemIndex(), -1);
+    f.OKButton.Click();
+  });
+  EXPECT_EQ(Item->HashType, "SHA256");
+  EXPECT_EQ(Item->HashCode, "hex");
+  EXPECT_FALSE(Doc.Modified);
+  // Choosing an encoding keeps the value as it is and says so.
+  Run([&](TItemPropForm& f) {
+    EXPECT_TRUE(f.CodeBox.Choose(0));
+    EXPECT_EQ(f.HashEdit.Text(), L"0a1b");
+    f.OKButton.Click();
+  });
+  EXPECT_EQ(Item->HashCode, "HEX");
+  EXPECT_EQ(Item->HashValue, "0a1b");
+  ASSERT_EQ(Script.Asked().size(), 3u);
+  EXPECT_NE(Script.Asked()[2].Text.find(L"\"hex\""), std::wstring::npos);
+}
