@@ -28,7 +28,20 @@ int ListView::AddColumn(const std::wstring& caption, int width, int format) {
   col.pszText = const_cast<wchar_t*>(caption.c_str());
   col.cx = width;
   col.fmt = format;
-  return static_cast<int>(Send(LVM_INSERTCOLUMNW, ColumnCount(), reinterpret_cast<LPARAM>(&col)));
+  int index =
+      static_cast<int>(Send(LVM_INSERTCOLUMNW, ColumnCount(), reinterpret_cast<LPARAM>(&col)));
+  if (index >= 0) tags_.insert(tags_.begin() + std::min<size_t>(index, tags_.size()), 0);
+  return index;
+}
+
+std::wstring ListView::ColumnCaption(int column) {
+  wchar_t buf[256] = {};
+  LVCOLUMNW col{};
+  col.mask = LVCF_TEXT;
+  col.pszText = buf;
+  col.cchTextMax = 255;
+  Send(LVM_GETCOLUMNW, column, reinterpret_cast<LPARAM>(&col));
+  return buf;
 }
 
 int ListView::ColumnCount() {
@@ -44,11 +57,16 @@ void ListView::SetColumnWidth(int column, int width) {
   Send(LVM_SETCOLUMNWIDTH, column, MAKELPARAM(width, 0));
 }
 
-int ListView::ColumnPosition(int column) {
+std::vector<int> ListView::ColumnOrder() {
   int n = ColumnCount();
   std::vector<int> order(n);
-  if (!n || !Send(LVM_GETCOLUMNORDERARRAY, n, reinterpret_cast<LPARAM>(order.data())))
-    return column;
+  for (int i = 0; i < n; ++i) order[i] = i;
+  if (n) Send(LVM_GETCOLUMNORDERARRAY, n, reinterpret_cast<LPARAM>(order.data()));
+  return order;
+}
+
+int ListView::ColumnPosition(int column) {
+  std::vector<int> order = ColumnOrder();
   auto it = std::find(order.begin(), order.end(), column);
   return it == order.end() ? column : static_cast<int>(it - order.begin());
 }
@@ -78,14 +96,43 @@ void ListView::SetColumnAlignment(int column, int format) {
   Send(LVM_GETCOLUMNW, column, reinterpret_cast<LPARAM>(&col));
   col.fmt = (col.fmt & ~LVCFMT_JUSTIFYMASK) | format;
   Send(LVM_SETCOLUMNW, column, reinterpret_cast<LPARAM>(&col));
+  if (column == sortColumn_) SetSortColumn(sortColumn_, sortDirection_);  // the header may drop it
 }
 
-int ListView::RowCount() {
-  return static_cast<int>(Send(LVM_GETITEMCOUNT));
+int ListView::ColumnTag(int column) const {
+  return column >= 0 && column < static_cast<int>(tags_.size()) ? tags_[column] : 0;
 }
 
-void ListView::SetRowCount(int count) {
-  Send(LVM_SETITEMCOUNT, count, LVSICF_NOSCROLL);
+void ListView::SetColumnTag(int column, int tag) {
+  if (column >= 0 && column < static_cast<int>(tags_.size())) tags_[column] = tag;
+}
+
+void ListView::SetSortColumn(int column, SortDirection direction) {
+  if (column < 0 || column >= ColumnCount()) column = NoColumn;
+  if (sortColumn_ != NoColumn && sortColumn_ != column) ApplySortGlyph(sortColumn_, 0);
+  sortColumn_ = column;
+  sortDirection_ = direction;
+  if (column != NoColumn)
+    ApplySortGlyph(column, direction == SortDirection::Ascending ? HDF_SORTUP : HDF_SORTDOWN);
+}
+
+int ListView::HeaderSortFlags(int column) {
+  HWND header = reinterpret_cast<HWND>(Send(LVM_GETHEADER));
+  HDITEMW item{};
+  item.mask = HDI_FORMAT;
+  if (!header || !SendMessageW(header, HDM_GETITEMW, column, reinterpret_cast<LPARAM>(&item)))
+    return 0;
+  return item.fmt & (HDF_SORTUP | HDF_SORTDOWN);
+}
+
+void ListView::ApplySortGlyph(int column, int flags) {
+  HWND header = reinterpret_cast<HWND>(Send(LVM_GETHEADER));
+  HDITEMW item{};
+  item.mask = HDI_FORMAT;
+  if (!header || !SendMessageW(header, HDM_GETITEMW, column, reinterpret_cast<LPARAM>(&item)))
+    return;
+  item.fmt = (item.fmt & ~(HDF_SORTUP | HDF_SORTDOWN)) | flags;
+  SendMessageW(header, HDM_SETITEMW, column, reinterpret_cast<LPARAM>(&item));
 }
 
 void ListView::SetBackColor(Color c) {
@@ -138,8 +185,5 @@ void ListView::ApplyFont() {
   hfont_ = f;
 }
 
-bool ListView::HandleNotify(NMHDR* hdr, LRESULT& result) {
-  return OnNotify && OnNotify(hdr, result);
-}
 
 }  // namespace ui

@@ -1,11 +1,22 @@
 #pragma once
-// Report-style list view: columns (width, display position, alignment), row count, background
-// colour and font. The main list builds on it (owner data: texts come from the owner through
-// LVN_GETDISPINFO; set OnNotify to handle those).
+// Report-style list view in owner-data mode: columns (width, display position, alignment, tag,
+// header sort glyph), rows that carry one pointer of the owner's data each, texts and colours
+// asked of the owner per visible cell, and a copy of the selected rows to the clipboard.
 //
 //   ListView.Create(*this, LVS_OWNERDATA | LVS_SHOWSELALWAYS, LVS_EX_FULLROWSELECT);
 //   ListView.AddColumn(L"File", 200, LVCFMT_LEFT);
 //   ListView.SetColumnPosition(2, 0);   // column 2 shown first
+//   ListView.OnInitNode = [&](ui::ListNode* n) { n->Data = items[n->Index]; };
+//   ListView.OnGetText = [&](ui::ListNode* n, int column, std::wstring& text) { ... };
+//   ListView.SetRowCount(items.size());
+//
+// Row life cycle: SetRowCount adds rows uninitialised; a row is initialised (OnInitNode) the
+// first time anything needs it (its text, its colours, an iteration over the selection) and
+// freed (OnFreeNode) by Clear, by a SetRowCount that drops it and by DeleteSelected. The ListNode
+// of a row stays at one address for the row's life and always knows the row's current index,
+// so an owner may keep the pointer to repaint that one row later (InvalidateNode).
+#include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -13,26 +24,85 @@
 
 namespace ui {
 
+struct ListNode {
+  int Index = 0;         // the row's current position
+  void* Data = nullptr;  // the owner's pointer, set by OnInitNode
+};
+
+enum class SortDirection { Ascending, Descending };
+
 class ListView : public Control {
  public:
   using Control::Control;
   ~ListView() override;
   void Create(Window& parent, DWORD style, DWORD exStyle);
 
+  // --- Columns, by collection index (the order they were added in) ---
   int AddColumn(const std::wstring& caption, int width, int format);
   int ColumnCount();
+  std::wstring ColumnCaption(int column);
   int ColumnWidth(int column);
   void SetColumnWidth(int column, int width);
   // Display position of a column (0 = leftmost).
   int ColumnPosition(int column);
   // Moves a column to a display position; the columns in between shift by one.
   void SetColumnPosition(int column, int position);
+  // The columns in display order.
+  std::vector<int> ColumnOrder();
   // LVCFMT_LEFT / LVCFMT_RIGHT.
   int ColumnAlignment(int column);
   void SetColumnAlignment(int column, int format);
+  // A number the owner gives a column to know it by in the events; 0 until set.
+  int ColumnTag(int column) const;
+  void SetColumnTag(int column, int tag);
 
+  // The header's sort glyph: one column (or NoColumn) and a direction.
+  static constexpr int NoColumn = -1;
+  int SortColumn() const { return sortColumn_; }
+  SortDirection GetSortDirection() const { return sortDirection_; }
+  void SetSortColumn(int column, SortDirection direction);
+  // What the header itself shows for a column: 0, HDF_SORTUP or HDF_SORTDOWN.
+  int HeaderSortFlags(int column);
+
+  // --- Rows ---
   int RowCount();
+  // Rows beyond the count are freed, new rows start uninitialised.
   void SetRowCount(int count);
+  // Frees every row; selection, focus and scroll position go with them.
+  void Clear();
+  // The row's node, initialised first when it is not yet; nullptr outside the rows.
+  ListNode* GetNode(int row);
+  // Repaints one row (its cells are asked for again).
+  void InvalidateNode(const ListNode* node);
+  void InvalidateRow(int row);
+
+  int SelectedCount();
+  bool RowSelected(int row);
+  void SetRowSelected(int row, bool selected);
+  void SelectAll();
+  // Calls f for every selected row in display order (initialised first when needed).
+  void IterateSelected(const std::function<void(ListNode*)>& f);
+  // Frees the selected rows (OnFreeNode each, in display order; a row never shown is
+  // initialised first, so each tells its data) and closes the gaps: the rows after them move up
+  // and keep their nodes. The selection is cleared; OnDeleted follows.
+  void DeleteSelected();
+
+  // Puts the selected rows on the clipboard, cells as OnGetText gives them and columns in
+  // display order, in the formats listed in ClipboardFormats(), in that order. "Virtual Tree
+  // Data" is the list's own row format: a ListClipData followed by one ListClipRow per row.
+  bool CopyToClipboard();
+  static const std::vector<std::wstring>& ClipboardFormats();
+
+  struct ListClipData {
+    uint32_t ProcessId;
+    uint32_t Count;
+    uint64_t List;  // the list's window
+  };
+  struct ListClipRow {
+    int32_t Index;
+    int32_t Reserved;
+    uint64_t Data;  // the row's node data
+  };
 
   Color BackColor() const { return backColor_; }
   void SetBackColor(Color c);
@@ -44,16 +114,42 @@ class ListView : public Control {
   LOGFONTW Font();
   void SetFont(const LOGFONTW& font);
 
-  // Notifications of the list (LVN_*, NM_*); return true when handled.
+  // --- Events ---
+  std::function<void(ListNode* node)> OnInitNode;
+  // Only for rows that were initialised.
+  std::function<void(ListNode* node)> OnFreeNode;
+  // After DeleteSelected freed its rows: the data the freed rows had, in display order.
+  std::function<void(const std::vector<void*>& data)> OnDeleted;
+  std::function<void(ListNode* node, int column, std::wstring& text)> OnGetText;
+  // The cell's font colour, to change or leave; column is the collection index.
+  std::function<void(ListNode* node, int column, Color& textColor)> OnPaintText;
+  // The colour a row's background is erased with, to change or leave (the list's background).
+  std::function<void(int row, Color& color)> OnBeforeItemErase;
+  // A header item was clicked (collection index).
+  std::function<void(int column)> OnHeaderClick;
+  // Other notifications of the list (LVN_*, NM_*); return true when handled.
   std::function<bool(NMHDR* hdr, LRESULT& result)> OnNotify;
   bool HandleNotify(NMHDR* hdr, LRESULT& result) override;
 
  private:
   void ApplyFont();
+  void FreeNode(ListNode* node);
+  void FreeRowsFrom(int first);
+  LRESULT CustomDraw(NMLVCUSTOMDRAW* cd);
+  void GetDispInfo(NMLVDISPINFOW* di);
+  std::vector<int> SelectedRows();
+  // Every selected row's cells, columns in display order; captions first.
+  std::vector<std::vector<std::wstring>> SelectedTable();
+  void ApplySortGlyph(int column, int flags);
   Color backColor_ = clWindow;
   std::wstring fontName_ = L"MS Sans Serif";
   int fontSize_ = 8;
   HFONT hfont_ = nullptr;
+  std::vector<int> tags_;
+  int sortColumn_ = NoColumn;
+  SortDirection sortDirection_ = SortDirection::Ascending;
+  std::vector<std::unique_ptr<ListNode>> rows_;
+  std::wstring text_;  // the last cell text handed out
 };
 
 }  // namespace ui
