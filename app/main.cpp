@@ -189,23 +189,6 @@ void TMainForm::OnCreated() {
   LayoutControls();
 }
 
-void TMainForm::CreateListColumns() {
-  static const struct {
-    UINT Caption;
-    int Width, Position;
-  } columns[ColumnCount] = {
-      {IDS_COL_FILE, 200, 0},    {IDS_COL_STATE, 60, 1},      {IDS_COL_HASH, 50, 7},
-      {IDS_COL_ENCODING, 80, 8}, {IDS_COL_HASHVALUE, 220, 2}, {IDS_COL_SIZE, 60, 3},
-      {IDS_COL_DATE, 70, 4},     {IDS_COL_TIME, 60, 5},       {IDS_COL_NOTES, 50, 6}};
-  for (int i = 0; i < ColumnCount; ++i)
-    ListView.AddColumn(ui::LoadStr(columns[i].Caption), columns[i].Width,
-                       i == SizeColumn ? LVCFMT_RIGHT : LVCFMT_LEFT);
-  // Positions in order of position, so that each move lands where the table says.
-  for (int p = 0; p < ColumnCount; ++p)
-    for (int i = 0; i < ColumnCount; ++i)
-      if (columns[i].Position == p) ListView.SetColumnPosition(i, p);
-}
-
 void TMainForm::LayoutControls() {
   HWND h = HandleIfCreated();
   if (!h || !ListView.HandleAllocated()) return;

@@ -154,6 +154,20 @@ class TMainForm : public ui::Form {
   void ItemHashItemClick(HMENU Menu, UINT Id);
   void ItemCodeItemClick(HMENU Menu, UINT Id);
 
+  // The list of entries (mainlist.cpp). Rebuild from the document, then sort by SortMode:
+  // RefreshList after an open or import, DoRefreshList as the progress windows' done event.
+  void RefreshList();
+  void DoRefreshList();
+  // Sorts ViewList by SortMode and rebuilds the rows (selection and scroll position go).
+  void SortList();
+  void ListViewInitNode(ui::ListNode* Node);
+  void ListViewFreeNode(ui::ListNode* Node);
+  void ListViewDeleted(const std::vector<void*>& Items);
+  void ListViewGetText(ui::ListNode* Node, int Column, std::wstring& Text);
+  void ListViewPaintText(ui::ListNode* Node, int Column, ui::Color& Color);
+  void ListViewBeforeItemErase(int Row, ui::Color& Color);
+  void ListViewHeaderClick(int Column);
+
   // Document routines used by the lifecycle (main_document.cpp).
   bool AskSaveChanges();
   bool SaveDocument(bool AskName);

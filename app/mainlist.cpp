@@ -7,6 +7,7 @@
 #include <string_view>
 #include <utility>
 
+#include "app/main.h"
 #include "app/res/main_res.h"
 #include "app/res/mainlist_res.h"
 #include "hash/daycount.h"
@@ -286,4 +287,71 @@ void DeleteListEntries(const std::vector<void*>& Items, std::vector<TFileItem*>&
   std::erase_if(ViewList, isGone);
   std::erase_if(FileList.Items, [&](const std::unique_ptr<TFileItem>& p) { return isGone(p.get()); });
   FileList.Modified = true;
+}
+
+// The main window's list ---------------------------------------------------------------------
+
+void TMainForm::CreateListColumns() {
+  AddListColumns(ListView);
+  ListView.OnInitNode = [this](ui::ListNode* n) { ListViewInitNode(n); };
+  ListView.OnFreeNode = [this](ui::ListNode* n) { ListViewFreeNode(n); };
+  ListView.OnDeleted = [this](const std::vector<void*>& items) { ListViewDeleted(items); };
+  ListView.OnGetText = [this](ui::ListNode* n, int c, std::wstring& t) { ListViewGetText(n, c, t); };
+  ListView.OnPaintText = [this](ui::ListNode* n, int c, ui::Color& k) { ListViewPaintText(n, c, k); };
+  ListView.OnBeforeItemErase = [this](int row, ui::Color& k) { ListViewBeforeItemErase(row, k); };
+  ListView.OnHeaderClick = [this](int column) { ListViewHeaderClick(column); };
+}
+
+void TMainForm::RefreshList() {
+  ViewList.resize(FileList->GetCount());
+  for (int32_t i = 0; i < FileList->GetCount(); ++i) ViewList[i] = FileList->Items[i].get();
+  SortList();
+}
+
+void TMainForm::DoRefreshList() {
+  RefreshList();
+}
+
+void TMainForm::SortList() {
+  SortViewList(ViewList, SortMode);
+  ListView.Clear();
+  ListView.SetRowCount(static_cast<int>(ViewList.size()));
+}
+
+void TMainForm::ListViewInitNode(ui::ListNode* Node) {
+  InitListNode(Node, ViewList);
+}
+
+void TMainForm::ListViewFreeNode(ui::ListNode* Node) {
+  FreeListNode(Node);
+}
+
+void TMainForm::ListViewDeleted(const std::vector<void*>& Items) {
+  if (Deleting) DeleteListEntries(Items, ViewList, *FileList);
+}
+
+void TMainForm::ListViewGetText(ui::ListNode* Node, int Column, std::wstring& Text) {
+  Text = ListCellText(*static_cast<const TFileItem*>(Node->Data), ListView.ColumnTag(Column),
+                      AbbrSize, ThouSize);
+}
+
+void TMainForm::ListViewPaintText(ui::ListNode* Node, int Column, ui::Color& Color) {
+  if (ListView.RowSelected(Node->Index)) return;
+  const TListColors colors{EvenColor,    FailColor,    WarnColor,    ErrorColor,   TouchedColor,
+                           UpdatedColor, ChangedColor, NewFileColor, InvalidColor, ValidColor};
+  ListCellColor(*static_cast<const TFileItem*>(Node->Data), ListView.ColumnTag(Column), colors,
+                Color);
+}
+
+void TMainForm::ListViewBeforeItemErase(int Row, ui::Color& Color) {
+  if (Row % 2 == 0) Color = EvenColor;
+}
+
+void TMainForm::ListViewHeaderClick(int Column) {
+  const int32_t tag = ListView.ColumnTag(Column);
+  if (tag == 0) return;  // not one of the list's columns
+  SortMode = ClickedSortMode(SortMode, tag);
+  ListView.SetSortColumn(Column, SortMode >= 0 ? ui::SortDirection::Ascending
+                                               : ui::SortDirection::Descending);
+  SortList();
 }

@@ -141,6 +141,7 @@ class ListView : public Control {
   // Every selected row's cells, columns in display order; captions first.
   std::vector<std::vector<std::wstring>> SelectedTable();
   void ApplySortGlyph(int column, int flags);
+  void WithoutRedraw(const std::function<void()>& f);
   Color backColor_ = clWindow;
   std::wstring fontName_ = L"MS Sans Serif";
   int fontSize_ = 8;

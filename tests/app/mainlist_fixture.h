@@ -1,13 +1,13 @@
 #pragma once
-// A window with the main list wired as the main window wires it, and helpers that reach the
-// list through its notifications (cell texts, paint colours, header clicks) as Windows does.
+// A main window with distinct list colours, and helpers that reach its list through the list's
+// notifications (cell texts, paint colours, header clicks) as Windows does.
 #include <gtest/gtest.h>
 
 #include <memory>
 #include <vector>
 
 #include "app/mainlist.h"
-#include "ui/window.h"
+#include "tests/app/main_fixture.h"
 
 inline TListColors TestColors() {
   // All different, so that a colour taken from the wrong field shows.
@@ -15,69 +15,15 @@ inline TListColors TestColors() {
           0x000005, 0x000006, 0x000007, 0x000008, 0x000009};
 }
 
-class TListForm : public ui::Form {
- public:
-  std::unique_ptr<TFileList> FileList = std::make_unique<TFileList>();
-  int32_t SortMode = 0;
-  std::vector<TFileItem*> ViewList;
-  bool AbbrSize = true, ThouSize = true, Deleting = false;
-  TListColors Colors = TestColors();
-  ui::ListView ListView{this, 1003};
-
-  void RefreshList() {
-    ViewList.clear();
-    for (auto& item : FileList->Items) ViewList.push_back(item.get());
-    SortList();
-  }
-  void SortList() {
-    SortViewList(ViewList, SortMode);
-    ListView.Clear();
-    ListView.SetRowCount(static_cast<int>(ViewList.size()));
-  }
-
- protected:
-  void OnCreated() override {
-    ListView.Create(*this, LVS_OWNERDATA | LVS_SHOWSELALWAYS,
-                    LVS_EX_FULLROWSELECT | LVS_EX_GRIDLINES | LVS_EX_HEADERDRAGDROP);
-    ListView.SetBounds(0, 0, 900, 400);
-    AddListColumns(ListView);
-    ListView.OnInitNode = [this](ui::ListNode* n) { InitListNode(n, ViewList); };
-    ListView.OnFreeNode = [](ui::ListNode* n) { FreeListNode(n); };
-    ListView.OnDeleted = [this](const std::vector<void*>& items) {
-      if (Deleting) DeleteListEntries(items, ViewList, *FileList);
-    };
-    ListView.OnGetText = [this](ui::ListNode* n, int column, std::wstring& text) {
-      text = ListCellText(*static_cast<TFileItem*>(n->Data), ListView.ColumnTag(column), AbbrSize,
-                          ThouSize);
-    };
-    ListView.OnPaintText = [this](ui::ListNode* n, int column, ui::Color& color) {
-      if (!ListView.RowSelected(n->Index))
-        ListCellColor(*static_cast<TFileItem*>(n->Data), ListView.ColumnTag(column), Colors, color);
-    };
-    ListView.OnBeforeItemErase = [this](int row, ui::Color& color) {
-      if (row % 2 == 0) color = Colors.Even;
-    };
-    ListView.OnHeaderClick = [this](int column) {
-      int tag = ListView.ColumnTag(column);
-      if (!tag) return;
-      SortMode = ClickedSortMode(SortMode, tag);
-      ListView.SetSortColumn(column, SortMode >= 0 ? ui::SortDirection::Ascending
-                                                   : ui::SortDirection::Descending);
-      SortList();
-    };
-  }
-};
-
-class MainListTest : public ::testing::Test {
+class MainListTest : public MainFormTest {
  protected:
   void SetUp() override {
-    Form = std::make_unique<TListForm>();
-    Form->Handle();
-  }
-  void TearDown() override {
-    Form->ListView.SetRowCount(0);
-    Form->ViewList.clear();
-    DestroyWindow(Form->Handle());
+    Form = NewForm();
+    const TListColors c = TestColors();
+    Form->EvenColor = c.Even, Form->FailColor = c.Fail, Form->WarnColor = c.Warn;
+    Form->ErrorColor = c.Error, Form->TouchedColor = c.Touched, Form->UpdatedColor = c.Updated;
+    Form->ChangedColor = c.Changed, Form->NewFileColor = c.NewFile;
+    Form->InvalidColor = c.Invalid, Form->ValidColor = c.Valid;
   }
 
   TFileItem& Add(const wchar_t* name, TFileState state = fsNone) {
@@ -138,5 +84,5 @@ class MainListTest : public ::testing::Test {
     Notify(nm.hdr, LVN_COLUMNCLICK);
   }
 
-  std::unique_ptr<TListForm> Form;
+  std::unique_ptr<TMainForm> Form;
 };

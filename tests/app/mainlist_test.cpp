@@ -283,10 +283,12 @@ TEST_F(MainListTest, HeaderClicksSortEveryColumnBothWaysWithTheGlyph) {
 }
 
 TEST_F(MainListTest, SortModeFromTheSettingsSortsWithoutAGlyph) {
+  WriteIni(L"General", L"SortMode", L"-5");
+  Form = NewForm();
+  ASSERT_EQ(Form->SortMode, -5);
   Add(L"a").HashValue = "1";
   Add(L"b").HashValue = "3";
   Add(L"c").HashValue = "2";
-  Form->SortMode = -5;
   Form->RefreshList();
   EXPECT_EQ(Form->ViewList[0]->FileName, L"b");
   EXPECT_EQ(Form->ViewList[2]->FileName, L"a");
