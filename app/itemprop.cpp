@@ -26,7 +26,8 @@ std::string Narrow(const std::wstring& Text) {
 double SystemTimeToDateTime(const SYSTEMTIME& st) {
   int64_t days = 0;
   if (!TryEncodeDate(st.wYear, st.wMonth, st.wDay, days)) return 0;
-  const double ms = ((st.wHour * 60.0 + st.wMinute) * 60.0 + st.wSecond) * 1000.0 + st.wMilliseconds;
+  const double ms =
+      ((st.wHour * 60.0 + st.wMinute) * 60.0 + st.wSecond) * 1000.0 + st.wMilliseconds;
   return static_cast<double>(days) + ms / (SecondsPerDay * 1000.0);
 }
 
@@ -115,7 +116,8 @@ void TItemPropForm::LoadFromItem() {
   NameEdit.SetText(Item->FileName);
   SetHashText(Item->HashValue);
   // The stored time as it is (UTC), not converted to local time.
-  const double when = Item->FileTime > 0 ? static_cast<double>(Item->FileTime) / SecondsPerDay : Now();
+  const double when =
+      Item->FileTime > 0 ? static_cast<double>(Item->FileTime) / SecondsPerDay : Now();
   DateEdit.SetDateTime(when);
   TimeEdit.SetDateTime(when);
   SizeEdit.SetText(Item->FileSize >= 0 ? std::to_wstring(Item->FileSize) : L"");
@@ -193,9 +195,10 @@ void TItemPropForm::CodeBoxChange() {
   if (!oldCoder || !newCoder) {
     // Nothing to decode the value with: keep it as typed rather than lose it.
     if (!value.empty())
-      ui::MessageDlg(Handle(),
-                     ui::Format(ui::LoadStr(IDS_ITEMPROP_NOCODER), {Widen(Item ? Item->HashCode : "")}),
-                     ui::MsgType::Information, ui::MsgButtons::OK);
+      ui::MessageDlg(
+          Handle(),
+          ui::Format(ui::LoadStr(IDS_ITEMPROP_NOCODER), {Widen(Item ? Item->HashCode : "")}),
+          ui::MsgType::Information, ui::MsgButtons::OK);
   } else {
     try {
       SetHashText(RecodeHashValue(oldCoder, newCoder, value));

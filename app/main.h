@@ -149,6 +149,19 @@ class TMainForm : public ui::Form {
   void SetRighSize(bool Right);
   std::wstring IniFileName() const;
 
+  // Edit commands (mainedit.cpp).
+  void InitEditActions();
+  void EditItemActionUpdate(ui::Action& A);
+  void EditItemActionExecute();
+  void EditCopyActionUpdate(ui::Action& A);
+  void EditCopyActionExecute();
+  void EditDeleteActionUpdate(ui::Action& A);  // also the hash menus' state
+  void EditDeleteActionExecute();
+  void EditAllActionUpdate(ui::Action& A);
+  void EditAllActionExecute();
+  // The entries of the selected rows, in display order.
+  std::vector<TFileItem*> SelectedItems();
+
   // Hash menus: items under EditHashItem/MenuHashItem and EditCodeItem/MenuCodeItem; their click
   // handlers get the menu and the item's command ID.
   void ItemHashItemClick(HMENU Menu, UINT Id);

@@ -47,6 +47,7 @@ void TMainForm::CreateActions() {
   Action(ID_OPTS_SAVE).OnExecute = [this] { OptsSaveActionExecute(); };
   Action(ID_FILE_EXIT).OnExecute = [this] { Close(); };
   Action(ID_TOOL_CALC).OnExecute = [this] { ToolCalcActionExecute(); };
+  InitEditActions();
   // The commands of the other units hook in here.
 }
 

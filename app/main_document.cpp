@@ -32,7 +32,3 @@ bool TMainForm::SaveDocument(bool) {
 void TMainForm::OpenDocument(const std::wstring&) {}
 void TMainForm::RunVerify(bool) {}
 void TMainForm::ShowTips() {}
-
-// To be completed by the edit commands.
-void TMainForm::ItemHashItemClick(HMENU, UINT) {}
-void TMainForm::ItemCodeItemClick(HMENU, UINT) {}

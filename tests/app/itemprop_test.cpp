@@ -54,7 +54,7 @@ TEST_F(ItemPropTest, OpensWithTheEntryAndOkWithoutEditsChangesNothing) {
     EXPECT_EQ(f.HashEdit.Text(), L"0a1b");
     EXPECT_EQ(f.TypeBox.Items(), (std::vector<std::wstring>{L"MD5", L"CRC32", L"SHA1"}));
     EXPECT_EQ(f.CodeBox.Items(), (std::vector<std::wstring>{L"Hexadecimal", L"MIME Base 64",
-                                                             L"UU Coding", L"XX Coding"}));
+                                                            L"UU Coding", L"XX Coding"}));
     EXPECT_EQ(f.LastTypeIndex, 1);
     EXPECT_EQ(f.LastCodeIndex, 0);
     EXPECT_EQ(f.SizeEdit.Text(), L"1234");
