@@ -137,6 +137,8 @@ class TMainForm : public ui::Form {
   bool SaveSettings(TSettingsStore& Store);
   bool SaveSettingsNow();
   void OptsSaveActionExecute();
+  // The options dialog (options.cpp).
+  void OptionsActionExecute();
   // Hash calculator (calc.cpp).
   void ToolCalcActionExecute();
   // Writes to a store and reports a failure in an error message box naming the store.

@@ -44,6 +44,7 @@ void TMainForm::CreateActions() {
     ToolBar.AddButton(c.Id, c.Image, caption);
   }
 
+  Action(ID_OPTIONS).OnExecute = [this] { OptionsActionExecute(); };
   Action(ID_OPTS_SAVE).OnExecute = [this] { OptsSaveActionExecute(); };
   Action(ID_FILE_EXIT).OnExecute = [this] { Close(); };
   Action(ID_TOOL_CALC).OnExecute = [this] { ToolCalcActionExecute(); };

@@ -1,0 +1,417 @@
+// The options dialog driven through the prompts seam, on its own and from the main window.
+#include <gtest/gtest.h>
+
+#include "app/options.h"
+#include "document/uniconv.h"
+#include "tests/app/main_fixture.h"
+
+namespace {
+
+enum Page { CommonPage, ImportPage, ViewPage, XMLPage };
+
+// Values that differ from the defaults wherever a value can.
+TOptions Unusual() {
+  TOptions v;
+  v.AutoHash = false;
+  v.StartMin = true;
+  v.Min2Tray = true;
+  v.AutoSave = true;
+  v.SmothWin = true;
+  v.TipOfDay = false;
+  v.CodeSkip = true;
+  v.ShowCode = true;
+  v.CodeMode = 3;
+  v.Encoding = 437;
+  v.ToolText = true;
+  v.AbbrSize = false;
+  v.ThouSize = false;
+  v.RighSize = false;
+  v.Font.lfHeight = -16;
+  lstrcpyW(v.Font.lfFaceName, L"Tahoma");
+  for (int i = 0; i < OptColorCount; ++i) v.Colors[i] = 0x102030 + i;
+  v.UseMSSAX = false;
+  v.CanSmoothClose = true;
+  v.MSSAXPresent = true;
+  return v;
+}
+
+void ExpectSame(const TOptions& a, const TOptions& b) {
+  EXPECT_EQ(a.AutoHash, b.AutoHash);
+  EXPECT_EQ(a.StartMin, b.StartMin);
+  EXPECT_EQ(a.Min2Tray, b.Min2Tray);
+  EXPECT_EQ(a.AutoSave, b.AutoSave);
+  EXPECT_EQ(a.SmothWin, b.SmothWin);
+  EXPECT_EQ(a.TipOfDay, b.TipOfDay);
+  EXPECT_EQ(a.CodeSkip, b.CodeSkip);
+  EXPECT_EQ(a.ShowCode, b.ShowCode);
+  EXPECT_EQ(a.CodeMode, b.CodeMode);
+  EXPECT_EQ(a.Encoding, b.Encoding);
+  EXPECT_EQ(a.ToolText, b.ToolText);
+  EXPECT_EQ(a.AbbrSize, b.AbbrSize);
+  EXPECT_EQ(a.ThouSize, b.ThouSize);
+  EXPECT_EQ(a.RighSize, b.RighSize);
+  EXPECT_EQ(a.Font.lfHeight, b.Font.lfHeight);
+  EXPECT_EQ(std::wstring(a.Font.lfFaceName), b.Font.lfFaceName);
+  for (int i = 0; i < OptColorCount; ++i) EXPECT_EQ(a.Colors[i], b.Colors[i]) << i;
+  EXPECT_EQ(a.UseMSSAX, b.UseMSSAX);
+}
+
+// The index and code page of the system's ANSI code page in the list.
+int AnsiIndex() {
+  TCodePageItems items;
+  return FillCodePageList(items, false);
+}
+
+class OptsFormTest : public ::testing::Test {
+ protected:
+  void TearDown() override {
+    for (const std::wstring& f : Script.Failures()) ADD_FAILURE() << ui::ToUtf8(f);
+  }
+  // Runs the dialog filled with v; the function drives it; the prompts it opens get the answers
+  // that `answers` queues. Returns the modal result.
+  int Run(const TOptions& v, std::function<void()> drive, std::function<void()> answers = {}) {
+    Form.Fill(v);
+    Script.AnswerDialog([&](ui::Dialog&) { drive(); });
+    if (answers) answers();
+    return Form.ShowModal();
+  }
+  ui::Script Script;
+  TOptsForm Form{nullptr};
+};
+
+}  // namespace
+
+TEST_F(OptsFormTest, EverySettingRoundTripsAndEveryControlChangesItsValue) {
+  const TOptions in = Unusual();
+  TOptions out;
+  ASSERT_EQ(Run(in, [&] { EXPECT_TRUE(Form.OKButton.Click()); }), IDOK);
+  Form.WriteBack(out);
+  ExpectSame(in, out);
+  EXPECT_EQ(Script.Asked()[0].Caption, L"Options");
+
+  // Now every control is changed by the user.
+  LOGFONTW font{};
+  font.lfHeight = -13;
+  lstrcpyW(font.lfFaceName, L"Courier New");
+  auto answers = [&] {
+    Script.AnswerFont(font);
+    for (int i = 0; i < OptColorCount; ++i) Script.AnswerColor(0x000100 * (i + 1));
+  };
+  ASSERT_EQ(Run(in,
+                [&] {
+                  EXPECT_EQ(Form.PageControl.ActivePage(), CommonPage);
+                  for (ui::CheckBox* b : {&Form.AutoCheckBox, &Form.MinimizeBox, &Form.Min2TrayBox,
+                                          &Form.AutoSaveBox, &Form.SmothWinBox, &Form.TipOfDayBox})
+                    EXPECT_TRUE(b->Click());
+                  EXPECT_TRUE(Form.PageControl.Choose(ImportPage));
+                  EXPECT_TRUE(Form.EncGroup.Click(1));
+                  EXPECT_TRUE(Form.ICharsetBox.Click());
+                  EXPECT_TRUE(Form.PageControl.Choose(ViewPage));
+                  for (ui::CheckBox* b : {&Form.ViewTextBox, &Form.ViewSizeBox, &Form.ThouSizeBox,
+                                          &Form.RighSizeBox})
+                    EXPECT_TRUE(b->Click());
+                  EXPECT_TRUE(Form.ViewFontButton.Click());
+                  for (ui::ColorPanel& p : Form.ColorPanels) EXPECT_TRUE(p.Click());
+                  EXPECT_TRUE(Form.PageControl.Choose(XMLPage));
+                  EXPECT_TRUE(Form.MSSAXBox.Click());
+                  EXPECT_TRUE(Form.OKButton.Click());
+                },
+                answers),
+            IDOK);
+  Form.WriteBack(out);
+  EXPECT_TRUE(out.AutoHash && !out.StartMin && !out.Min2Tray && !out.AutoSave);
+  EXPECT_TRUE(!out.SmothWin && out.TipOfDay && !out.CodeSkip && out.ShowCode);
+  EXPECT_EQ(out.CodeMode, 1);
+  EXPECT_EQ(out.Encoding, 437);
+  EXPECT_TRUE(!out.ToolText && out.AbbrSize && out.ThouSize && out.RighSize);
+  EXPECT_EQ(out.Font.lfHeight, -13);
+  EXPECT_EQ(std::wstring(out.Font.lfFaceName), L"Courier New");
+  for (int i = 0; i < OptColorCount; ++i) EXPECT_EQ(out.Colors[i], 0x000100 * (i + 1)) << i;
+  EXPECT_TRUE(out.UseMSSAX);
+}
+
+TEST_F(OptsFormTest, WithoutAnimateWindowOrMSXMLTheirBoxesAreDisabled) {
+  TOptions in = Unusual();
+  in.CanSmoothClose = false;
+  in.MSSAXPresent = false;
+  in.UseMSSAX = false;
+  TOptions out;
+  ASSERT_EQ(Run(in,
+                [&] {
+                  EXPECT_FALSE(Form.SmothWinBox.Click());
+                  Form.PageControl.Choose(XMLPage);
+                  EXPECT_FALSE(Form.MSSAXBox.Click());
+                  EXPECT_TRUE(Form.OKButton.Click());
+                }),
+            IDOK);
+  Form.WriteBack(out);
+  EXPECT_FALSE(out.SmothWin);  // was set before
+  EXPECT_FALSE(out.UseMSSAX);
+}
+
+TEST_F(OptsFormTest, ImportPageEnablingFollowsTheSkipBoxAndTheSpecifiedChoice) {
+  TOptions in;  // CodeSkip off, CodeMode 0
+  ASSERT_EQ(Run(in,
+                [&] {
+                  Form.PageControl.Choose(ImportPage);
+                  EXPECT_FALSE(Form.EncGroup.Enabled());
+                  EXPECT_FALSE(Form.EncList.Enabled());
+                  EXPECT_FALSE(Form.ShowCodeBox.Enabled());
+                  EXPECT_TRUE(Form.ICharsetBox.Click());
+                  EXPECT_TRUE(Form.EncGroup.Enabled());
+                  EXPECT_FALSE(Form.EncList.Enabled());
+                  EXPECT_TRUE(Form.EncGroup.Click(4));
+                  EXPECT_TRUE(Form.EncList.Enabled());
+                  EXPECT_TRUE(Form.ShowCodeBox.Enabled());
+                  EXPECT_TRUE(Form.EncGroup.Click(3));
+                  EXPECT_FALSE(Form.EncList.Enabled());
+                  EXPECT_FALSE(Form.ShowCodeBox.Enabled());
+                  EXPECT_TRUE(Form.EncGroup.Click(4));
+                  EXPECT_TRUE(Form.EncList.Choose(1));
+                  // Unchecking the skip box disables all three, yet OK keeps their values.
+                  EXPECT_TRUE(Form.ICharsetBox.Click());
+                  EXPECT_FALSE(Form.EncGroup.Enabled());
+                  EXPECT_FALSE(Form.EncList.Enabled());
+                  EXPECT_FALSE(Form.ShowCodeBox.Enabled());
+                  EXPECT_TRUE(Form.OKButton.Click());
+                }),
+            IDOK);
+  TOptions out;
+  Form.WriteBack(out);
+  EXPECT_FALSE(out.CodeSkip);
+  EXPECT_EQ(out.CodeMode, 3);
+  EXPECT_EQ(static_cast<uint32_t>(out.Encoding), (*CodePageList())[1].CodePage);
+
+  // Filled with CodeSkip and mode 3 the list is enabled when the dialog shows.
+  in.CodeSkip = true;
+  in.CodeMode = 3;
+  Form.Fill(in);
+  EXPECT_TRUE(Form.EncList.Enabled());
+  EXPECT_TRUE(Form.ShowCodeBox.Enabled());
+}
+
+TEST_F(OptsFormTest, CodeModesThreeAndFourAreTheLastTwoItemsSwapped) {
+  const int modes[] = {0, 1, 2, 3, 4};
+  const int items[] = {0, 1, 2, 4, 3};
+  for (int i = 0; i < 5; ++i) {
+    Form.SetCodeMode(modes[i]);
+    EXPECT_EQ(Form.EncGroup.ItemIndex(), items[i]) << modes[i];
+    EXPECT_EQ(Form.GetCodeMode(), modes[i]);
+  }
+  Form.SetCodeMode(-1);
+  EXPECT_EQ(Form.GetCodeMode(), -1);
+}
+
+TEST_F(OptsFormTest, EncodingSelectsItsItemOrTheFirst) {
+  const TCodePageItems& pages = *CodePageList();
+  ASSERT_GT(pages.size(), 2u);
+  Form.SetEncoding(static_cast<int32_t>(pages[2].CodePage));
+  EXPECT_EQ(Form.EncList.ItemIndex(), 2);
+  EXPECT_EQ(Form.GetEncoding(), static_cast<int32_t>(pages[2].CodePage));
+  // 0, the default, is no code page: the first item is selected and stored on OK.
+  Form.SetEncoding(0);
+  EXPECT_EQ(Form.EncList.ItemIndex(), 0);
+  EXPECT_EQ(Form.GetEncoding(), static_cast<int32_t>(pages[0].CodePage));
+  Form.EncList.SetItemIndex(-1);
+  EXPECT_EQ(Form.GetEncoding(), 0);
+}
+
+TEST_F(OptsFormTest, ShowCodesRefillsWithNumbersAndReselectsTheAnsiItem) {
+  const int ansi = AnsiIndex();
+  ASSERT_GE(ansi, 0);
+  const TCodePageItems& pages = *CodePageList();
+  // Before anything is filled the ANSI item is selected, names without numbers.
+  EXPECT_EQ(Form.EncList.ItemIndex(), ansi);
+  EXPECT_EQ(Form.EncList.Item(ansi), ShortCodePageName(pages[ansi].Name));
+
+  TOptions in;
+  in.CodeSkip = true;
+  in.CodeMode = 3;
+  in.Encoding = 437;
+  ASSERT_EQ(Run(in,
+                [&] {
+                  Form.PageControl.Choose(ImportPage);
+                  EXPECT_EQ(Form.GetEncoding(), 437);
+                  EXPECT_TRUE(Form.ShowCodeBox.Click());
+                  EXPECT_EQ(Form.EncList.ItemIndex(), ansi);
+                  EXPECT_EQ(Form.EncList.Item(ansi), pages[ansi].Name);
+                  EXPECT_TRUE(Form.EncList.Choose(ansi == 0 ? 1 : 0));
+                  EXPECT_TRUE(Form.ShowCodeBox.Click());
+                  EXPECT_EQ(Form.EncList.ItemIndex(), ansi);
+                  EXPECT_EQ(Form.EncList.Item(ansi), ShortCodePageName(pages[ansi].Name));
+                  EXPECT_TRUE(Form.OKButton.Click());
+                }),
+            IDOK);
+  TOptions out;
+  Form.WriteBack(out);
+  EXPECT_EQ(static_cast<uint32_t>(out.Encoding), pages[ansi].CodePage);
+
+  // ShowCode from the settings lists numbers before Encoding is selected in the list.
+  in.ShowCode = true;
+  Form.Fill(in);
+  EXPECT_EQ(Form.EncList.Item(0), pages[0].Name);
+  EXPECT_EQ(Form.GetEncoding(), 437);
+}
+
+TEST_F(OptsFormTest, CancelledColourAndFontDialogsKeepWhatWasThere) {
+  const TOptions in = Unusual();
+  ASSERT_EQ(Run(in,
+                [&] {
+                  Form.PageControl.Choose(ViewPage);
+                  EXPECT_TRUE(Form.ColorPanels[ocWarn].Click());
+                  EXPECT_TRUE(Form.ViewFontButton.Click());
+                  EXPECT_TRUE(Form.OKButton.Click());
+                },
+                [&] {
+                  Script.Cancel(ui::PromptKind::Color);
+                  Script.Cancel(ui::PromptKind::Font);
+                }),
+            IDOK);
+  TOptions out;
+  Form.WriteBack(out);
+  ExpectSame(in, out);
+  EXPECT_EQ(Script.Asked()[2].Text, L"Tahoma");  // the font dialog opened on the list's font
+}
+
+TEST_F(OptsFormTest, PanelBevelsFollowFocusAndMouse) {
+  ASSERT_EQ(Run(Unusual(),
+                [&] {
+                  Form.PageControl.Choose(ViewPage);
+                  ui::ColorPanel& a = Form.ColorPanels[ocEven];
+                  ui::ColorPanel& b = Form.ColorPanels[ocFail];
+                  const RECT r = a.Bounds();
+                  const int w = r.right - r.left, h = r.bottom - r.top;
+                  SendMessageW(a.Handle(), WM_MOUSEMOVE, 0, MAKELPARAM(w / 2, h / 2));
+                  EXPECT_EQ(a.GetBevel(), ui::ColorPanel::bvRaised);
+                  EXPECT_EQ(GetCapture(), a.Handle());
+                  // The border pixels count as outside.
+                  SendMessageW(a.Handle(), WM_MOUSEMOVE, 0, MAKELPARAM(0, h / 2));
+                  EXPECT_EQ(a.GetBevel(), ui::ColorPanel::bvNone);
+                  EXPECT_NE(GetCapture(), a.Handle());
+                  b.SetFocus();
+                  EXPECT_EQ(b.GetBevel(), ui::ColorPanel::bvLowered);
+                  // The focused panel ignores the mouse.
+                  SendMessageW(b.Handle(), WM_MOUSEMOVE, 0, MAKELPARAM(w / 2, h / 2));
+                  EXPECT_EQ(b.GetBevel(), ui::ColorPanel::bvLowered);
+                  a.SetFocus();
+                  EXPECT_EQ(b.GetBevel(), ui::ColorPanel::bvNone);
+                  EXPECT_EQ(a.GetBevel(), ui::ColorPanel::bvLowered);
+                  EXPECT_TRUE(Form.CancelButton.Click());
+                }),
+            IDCANCEL);
+}
+
+TEST_F(OptsFormTest, DownloadOpensTheVendorsPage) {
+  ASSERT_EQ(Run(TOptions(),
+                [&] {
+                  Form.PageControl.Choose(XMLPage);
+                  EXPECT_TRUE(Form.DownMSXMLButton.Click());
+                  EXPECT_TRUE(Form.OKButton.Click());
+                }),
+            IDOK);
+  ASSERT_EQ(Script.Asked().size(), 2u);
+  EXPECT_EQ(Script.Asked()[1].Kind, ui::PromptKind::Shell);
+  EXPECT_EQ(Script.Asked()[1].Text, MSXMLDownloadAddress);
+}
+
+TEST_F(OptsFormTest, IntegrationPageShowsAndAppliesTheShellState) {
+  const std::wstring program = L"C:\\jvtest-options\\jurnvalt.exe";
+  Form.Shell.ProgramPath = program;
+  Form.Shell.NotifyAssocChanged = [] {};
+  Form.LoadIntegration();
+  EXPECT_FALSE(Form.AutoBox.Checked());
+  ASSERT_EQ(Form.AssListBox.Count(), 3);
+  EXPECT_EQ(Form.AssListBox.Item(0), L".#ml");
+  EXPECT_EQ(Form.AssListBox.Item(2), L".md5");
+  for (int i = 0; i < 3; ++i)
+    EXPECT_EQ(Form.AssListBox.ItemEnabled(i), Form.Shell.AssListBox[i].Enabled) << i;
+
+  ASSERT_EQ(Run(TOptions(),
+                [&] {
+                  EXPECT_TRUE(Form.AllUsersBox.Click());
+                  EXPECT_TRUE(Form.Shell.AllUsersBox);
+                  EXPECT_EQ(Form.AutoBox.Enabled(), Form.Shell.AutoCan[ScopeAllUsers][KindRun]);
+                  EXPECT_TRUE(Form.AllUsersBox.Click());
+                  ASSERT_TRUE(Form.AutoBox.Enabled());
+                  EXPECT_TRUE(Form.AutoBox.Click());
+                  EXPECT_TRUE(Form.OKButton.Click());
+                }),
+            IDOK);
+  Form.ApplyIntegration();
+  bool canWrite = false;
+  std::wstring name;
+  EXPECT_TRUE(FindRunValue(HKEY_CURRENT_USER, RunKeyName, program, canWrite, name));
+  EXPECT_EQ(name, DefaultLinkName);
+  RegDeleteKeyValueW(HKEY_CURRENT_USER, RunKeyName, name.c_str());
+}
+
+// From the main window ------------------------------------------------------------
+
+TEST_F(MainFormTest, OptionsOKAppliesToTheMainWindowAtOnce) {
+  auto f = NewForm();
+  f->Handle();
+  const TOptions before = MainFormOptions(*f);
+  Script.AnswerDialog([&](ui::Dialog& d) {
+    auto& o = static_cast<TOptsForm&>(d);
+    EXPECT_TRUE(o.AutoCheckBox.Click());
+    o.PageControl.Choose(ViewPage);
+    EXPECT_TRUE(o.ViewTextBox.Click());
+    EXPECT_TRUE(o.ViewSizeBox.Click());
+    EXPECT_TRUE(o.RighSizeBox.Click());
+    EXPECT_TRUE(o.ColorPanels[ocBack].Click());
+    EXPECT_TRUE(o.ColorPanels[ocValid].Click());
+    EXPECT_TRUE(o.OKButton.Click());
+  });
+  Script.AnswerColor(0x00FF00);
+  Script.AnswerColor(0x123456);
+  f->PerformCommand(ID_OPTIONS);
+  EXPECT_EQ(Script.Asked()[0].DialogId, IDD_OPTIONS);
+  EXPECT_FALSE(f->AutoHash);
+  EXPECT_TRUE(f->ToolText());
+  EXPECT_FALSE(f->AbbrSize);
+  EXPECT_FALSE(f->RighSize());
+  EXPECT_EQ(f->ListView.ColumnAlignment(TMainForm::SizeColumn), LVCFMT_LEFT);
+  EXPECT_EQ(f->ListView.BackColor(), 0x00FF00);
+  EXPECT_EQ(f->ValidColor, 0x123456);
+  EXPECT_EQ(f->EvenColor, before.Colors[ocEven]);
+  EXPECT_EQ(f->ListView.FontName(), L"MS Sans Serif");
+  EXPECT_EQ(f->ListView.FontSize(), 8);
+
+  // OK without a change keeps everything as it is.
+  const TOptions after = MainFormOptions(*f);
+  Script.AnswerDialog([&](ui::Dialog& d) { static_cast<TOptsForm&>(d).OKButton.Click(); });
+  f->PerformCommand(ID_OPTIONS);
+  ExpectSame(after, MainFormOptions(*f));
+}
+
+TEST_F(MainFormTest, OptionsCancelChangesNothingAnywhere) {
+  auto f = NewForm();
+  f->Handle();
+  const TOptions before = MainFormOptions(*f);
+  bool canWrite = false;
+  std::wstring name;
+  ASSERT_FALSE(FindRunValue(HKEY_CURRENT_USER, RunKeyName, f->Env().ProgramPath, canWrite, name));
+  LOGFONTW font{};
+  font.lfHeight = -20;
+  lstrcpyW(font.lfFaceName, L"Arial");
+  Script.AnswerDialog([&](ui::Dialog& d) {
+    auto& o = static_cast<TOptsForm&>(d);
+    for (ui::CheckBox* b : {&o.AutoCheckBox, &o.MinimizeBox, &o.TipOfDayBox, &o.AutoBox})
+      b->Click();
+    o.PageControl.Choose(ImportPage);
+    o.ICharsetBox.Click();
+    o.EncGroup.Click(4);
+    o.PageControl.Choose(ViewPage);
+    o.ViewTextBox.Click();
+    o.RighSizeBox.Click();
+    o.ColorPanels[ocBack].Click();
+    o.ViewFontButton.Click();
+    SendMessageW(d.Handle(), WM_CLOSE, 0, 0);
+  });
+  Script.AnswerColor(0x00FF00);
+  Script.AnswerFont(font);
+  f->PerformCommand(ID_OPTIONS);
+  ExpectSame(before, MainFormOptions(*f));
+  EXPECT_EQ(f->ListView.FontName(), L"MS Sans Serif");
+  EXPECT_FALSE(FindRunValue(HKEY_CURRENT_USER, RunKeyName, f->Env().ProgramPath, canWrite, name));
+}
