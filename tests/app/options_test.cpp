@@ -318,6 +318,11 @@ TEST_F(OptsFormTest, IntegrationPageShowsAndAppliesTheShellState) {
   const std::wstring program = L"C:\\jvtest-options\\jurnvalt.exe";
   Form.Shell.ProgramPath = program;
   Form.Shell.NotifyAssocChanged = [] {};
+  HKEY run;  // a fresh prefix may lack it, and a missing key cannot be changed
+  ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, RunKeyName, 0, nullptr, 0, KEY_WRITE, nullptr, &run,
+                            nullptr),
+            ERROR_SUCCESS);
+  RegCloseKey(run);
   Form.LoadIntegration();
   EXPECT_FALSE(Form.AutoBox.Checked());
   ASSERT_EQ(Form.AssListBox.Count(), 3);
