@@ -1,0 +1,117 @@
+#include "app/props.h"
+
+#include <string>
+#include <vector>
+
+#include "document/data.h"
+#include "hash/registry.h"
+#include "ui/strings.h"
+
+namespace {
+
+std::wstring Widen(const std::string& s) {
+  return std::wstring(s.begin(), s.end());
+}
+
+std::string Narrow(const std::wstring& s) {
+  return ui::ToUtf8(s);
+}
+
+// Fills a pick list from registry names and selects the entry of the registry's default.
+void FillNames(ui::ComboBox& Box, const std::vector<std::string>& Names, int32_t DefaultIndex) {
+  Box.Clear();
+  for (const std::string& n : Names) Box.Add(Widen(n));
+  Box.SetItemIndex(DefaultIndex);
+}
+
+}  // namespace
+
+TPropsForm::TPropsForm(HWND Owner) : Dialog(IDD_PROPS, Owner) {
+  Handle();
+}
+
+void TPropsForm::OnInitDialog() {
+  PageControl.AddPage(ui::LoadStr(IDS_PROPS_UPDATEPAGE),
+                      {IDT_PROPS_UPDATEFOLDER, IDC_PROPS_UPDATEFOLDER, IDT_PROPS_MASK,
+                       IDC_PROPS_MASK, IDC_PROPS_RECURSE, IDC_PROPS_FINDNEW, IDT_PROPS_DEFAULTS,
+                       IDT_PROPS_HASH, IDC_PROPS_HASH, IDT_PROPS_CODE, IDC_PROPS_CODE,
+                       IDT_PROPS_MODE, IDC_PROPS_MODEALL, IDC_PROPS_MODESIZE,
+                       IDC_PROPS_MODETIME, IDC_PROPS_MODEHASH});
+  PageControl.AddPage(ui::LoadStr(IDS_PROPS_VERIFYPAGE),
+                      {IDT_PROPS_VERIFYFOLDER, IDC_PROPS_VERIFYFOLDER, IDC_PROPS_SIZE,
+                       IDC_PROPS_TIME});
+  PageControl.SetActivePage(VerifyPage);
+
+  ModeAllBox.OnClick = [this] { ModeAllBoxClick(); };
+  ModeSizeBox.OnClick = [this] { ModeNewBoxClick(); };
+  ModeTimeBox.OnClick = [this] { ModeNewBoxClick(); };
+  ModeHashBox.OnClick = [this] { ModeNewBoxClick(); };
+
+  std::vector<std::string> names;
+  int32_t index = FillHasherNames(names);
+  FillNames(HashBox, names, index);
+  names.clear();
+  index = FillCoderNames(names);
+  FillNames(CodeBox, names, index);
+}
+
+void TPropsForm::SetDocument(TFileList* ADocument) {
+  Document = ADocument;
+  LoadFromDocument();
+}
+
+void TPropsForm::LoadFromDocument() {
+  UpdateFolderEdit.SetText(Document->UpdateFolder);
+  MaskEdit.SetText(Document->UpdateMask);
+  RecurseBox.SetChecked(Document->UpdateRecurse);
+  FindNewBox.SetChecked(Document->UpdateFind);
+  HashBox.SetItemIndex(HashBox.FindExact(Widen(Document->UpdateHash)));
+  if (TCoderClass coder = FindCoder(Document->UpdateCode))
+    CodeBox.SetItemIndex(CodeBox.FindExact(Widen(coder->DisplayName())));
+  ModeAllBox.SetChecked(Document->UpdateMode == 0);
+  ModeSizeBox.SetChecked(Document->UpdateMode & umSize);
+  ModeTimeBox.SetChecked(Document->UpdateMode & umTime);
+  ModeHashBox.SetChecked(Document->UpdateMode & umHash);
+  VerifyFolderEdit.SetText(Document->VerifyFolder);
+  SizeBox.SetChecked(Document->VerifySize);
+  TimeBox.SetChecked(Document->VerifyTime);
+}
+
+void TPropsForm::SaveToDocument() {
+  Document->SetUpdateFolder(UpdateFolderEdit.Text());
+  Document->SetUpdateMask(MaskEdit.Text());
+  Document->SetUpdateRecurse(RecurseBox.Checked());
+  Document->SetUpdateFind(FindNewBox.Checked());
+  int hash = HashBox.ItemIndex();
+  Document->SetUpdateHash(hash >= 0 ? Narrow(HashBox.Item(hash)) : std::string());
+  int code = CodeBox.ItemIndex();
+  if (code >= 0)
+    if (TCoderClass coder = FindCoderByDisplayName(Narrow(CodeBox.Item(code))))
+      Document->SetUpdateCode(coder->CoderName());
+  TUpdateModes mode = 0;
+  if (ModeSizeBox.Checked()) mode |= umSize;
+  if (ModeTimeBox.Checked()) mode |= umTime;
+  if (ModeHashBox.Checked()) mode |= umHash;
+  Document->SetUpdateMode(mode);
+  Document->SetVerifyFolder(VerifyFolderEdit.Text());
+  Document->SetVerifyTime(TimeBox.Checked());
+  Document->SetVerifySize(SizeBox.Checked());
+}
+
+void TPropsForm::ModeAllBoxClick() {
+  if (Locked) return;
+  Locked = true;
+  bool all = ModeAllBox.Checked();
+  ModeSizeBox.SetChecked(!all);
+  ModeTimeBox.SetChecked(!all);
+  ModeHashBox.SetChecked(!all);
+  Locked = false;
+}
+
+void TPropsForm::ModeNewBoxClick() {
+  if (Locked) return;
+  Locked = true;
+  ModeAllBox.SetChecked(!ModeSizeBox.Checked() && !ModeTimeBox.Checked() &&
+                        !ModeHashBox.Checked());
+  Locked = false;
+}

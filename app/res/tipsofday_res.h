@@ -1,0 +1,17 @@
+#pragma once
+// Tip of the day dialog (range 3000-3099).
+#define IDD_TIPS 3000
+#define IDC_TIPS_SHOW 3001
+#define IDB_TIPS_NEXT 3002
+#define IDT_TIPS_LAMP 3003
+#define IDT_TIPS_NAME 3004
+#define IDT_TIPS_TEXT 3005
+#define IDT_TIPS_TITLE 3006
+#define IDB_TIPS_LAMP 3007
+
+#define IDS_TIP_MAINWINDOW 3050
+#define IDS_TIP_TOOLS 3051
+#define IDS_TIP_SORT 3052
+#define IDS_TIP_STATE 3053
+#define IDS_TIP_WIDTH 3054
+#define IDS_TIP_CALC 3055

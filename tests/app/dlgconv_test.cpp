@@ -1,0 +1,189 @@
+// Import name decoding: the question, its choices and what they leave in the settings.
+#include <gtest/gtest.h>
+
+#include "app/dlgconv.h"
+#include "ui/prompts.h"
+
+namespace {
+
+struct Settings {
+  bool AskNoMore = false, CodeSkip = false, ShowCode = false;
+  int32_t CodeMode = 0, Encoding = 0;
+};
+
+class UniConvTest : public ::testing::Test {
+ protected:
+  void TearDown() override {
+    for (const std::wstring& f : Script.Failures()) ADD_FAILURE() << ui::ToUtf8(f);
+  }
+  bool Decode(const std::string& raw, std::wstring& name) {
+    return DecodeImportedName(raw, name, S.AskNoMore, S.CodeSkip, S.CodeMode, S.Encoding,
+                              S.ShowCode);
+  }
+  // The next question is answered by Drive, which gets the dialog as it opened.
+  void Answer(std::function<void(TUniConvForm&)> Drive) {
+    Script.AnswerDialog([Drive](ui::Dialog& d) { Drive(static_cast<TUniConvForm&>(d)); });
+  }
+  int ListIndexOf(TUniConvForm& f, int32_t codePage) {
+    for (int i = 0; i < f.EncList.Count(); ++i)
+      if (f.EncList.ItemData(i) == codePage) return i;
+    return -1;
+  }
+  Settings S;
+  ui::Script Script;
+};
+
+const std::string Cafe1252 = "caf\xE9s.txt";         // é in a single-byte code page
+const std::string CafeUTF8 = "caf\xC3\xA9s.txt";     // é in UTF-8
+const std::string Cyrillic1251 = "\xC0\xE1\xE2.txt";  // "Абв" in code page 1251
+
+}  // namespace
+
+TEST_F(UniConvTest, PlainASCIIIsNeverAskedAbout) {
+  S.CodeMode = 3;
+  S.Encoding = 1251;
+  std::wstring name;
+  EXPECT_TRUE(Decode("dir/plain name.txt", name));
+  EXPECT_EQ(name, L"dir/plain name.txt");
+  EXPECT_TRUE(Script.Asked().empty());
+}
+
+TEST_F(UniConvTest, WellFormedUTF8OpensWithUTF8ChosenWhateverTheStoredKind) {
+  S.CodeMode = 1;
+  Answer([](TUniConvForm& f) {
+    EXPECT_EQ(f.EncGroupIndex(), ecUTF8);
+    EXPECT_EQ(f.FileEdit.Text(), L"caf\u00E9s.txt");
+    EXPECT_FALSE(f.EncList.Enabled());
+    EXPECT_FALSE(f.ShowCodeBox.Enabled());
+    EXPECT_FALSE(f.SaveBox.Checked());
+    EXPECT_TRUE(f.NeverBox.Enabled());  // until "Don't ask me more ..." is first changed
+    f.OKButton.Click();
+  });
+  std::wstring name;
+  EXPECT_TRUE(Decode(CafeUTF8, name));
+  EXPECT_EQ(name, L"caf\u00E9s.txt");
+  EXPECT_EQ(S.CodeMode, 0);
+  ASSERT_EQ(Script.Asked().size(), 1u);
+  EXPECT_EQ(Script.Asked()[0].DialogId, IDD_UNICONV);
+  EXPECT_EQ(Script.Asked()[0].Caption, L"Document encoding");
+}
+
+TEST_F(UniConvTest, AnOnlyLastByteAboveASCIIIsAskedAndUTF8PreviewsItEmpty) {
+  Answer([](TUniConvForm& f) {
+    EXPECT_EQ(f.EncGroupIndex(), ecUTF8);  // the stored kind
+    EXPECT_EQ(f.FileEdit.Text(), L"");     // not UTF-8: empty
+    f.EncAnsi.Click();
+    EXPECT_EQ(f.FileEdit.Text(), L"name\u00E9");  // the tests run with code page 1252
+    f.OKButton.Click();
+  });
+  std::wstring name;
+  EXPECT_TRUE(Decode("name\xE9", name));
+  EXPECT_EQ(name, L"name\u00E9");
+  EXPECT_EQ(S.CodeMode, 1);
+}
+
+TEST_F(UniConvTest, SpecifiedPicksACodePageFromTheListAndMacAndSpecifiedSwapPlaces) {
+  Answer([this](TUniConvForm& f) {
+    f.EncMac.Click();
+    EXPECT_EQ(f.GetKind(), ekMac);
+    EXPECT_FALSE(f.EncList.Enabled());
+    f.EncSpecified.Click();
+    EXPECT_EQ(f.GetKind(), ekCodePage);
+    EXPECT_TRUE(f.EncList.Enabled());
+    EXPECT_TRUE(f.ShowCodeBox.Enabled());
+    int i = ListIndexOf(f, 1251);
+    ASSERT_GE(i, 0);
+    f.EncList.Choose(i);
+    EXPECT_EQ(f.FileEdit.Text(), L"\u0410\u0431\u0432.txt");
+    f.OKButton.Click();
+  });
+  std::wstring name;
+  EXPECT_TRUE(Decode(Cyrillic1251, name));
+  EXPECT_EQ(name, L"\u0410\u0431\u0432.txt");
+  EXPECT_EQ(S.CodeMode, ekCodePage);
+  EXPECT_EQ(S.Encoding, 1251);
+
+  // Stored kind 4 is the Mac choice, shown third.
+  S.CodeMode = ekMac;
+  Answer([](TUniConvForm& f) {
+    EXPECT_EQ(f.EncGroupIndex(), ecMac);
+    f.OKButton.Click();
+  });
+  EXPECT_TRUE(Decode(Cyrillic1251, name));
+  EXPECT_EQ(S.CodeMode, ekMac);
+}
+
+TEST_F(UniConvTest, ShowCodesListsNumbersAndSelectsTheStoredCodePage) {
+  S.ShowCode = true;
+  S.CodeMode = ekCodePage;
+  S.Encoding = 1251;
+  Answer([this](TUniConvForm& f) {
+    EXPECT_TRUE(f.ShowCodeBox.Checked());
+    EXPECT_EQ(f.EncGroupIndex(), ecSpecified);
+    EXPECT_EQ(f.GetCodePage(), 1251);
+    // The system's full names (with the numbers, on Windows) while "Show codes" is ticked.
+    TCodePageItems full, brief;
+    FillCodePageList(full, true);
+    FillCodePageList(brief, false);
+    ASSERT_EQ(f.EncList.Count(), static_cast<int>(full.size()));
+    EXPECT_EQ(f.EncList.Item(f.EncList.ItemIndex()), full[f.EncList.ItemIndex()].Name);
+    // Short names again: the list is refilled with the system ANSI code page selected.
+    f.ShowCodeBox.Click();
+    EXPECT_EQ(f.GetCodePage(), static_cast<int32_t>(GetACP()));
+    int i = ListIndexOf(f, 1251);
+    EXPECT_EQ(f.EncList.Item(i), brief[i].Name);
+    f.OKButton.Click();
+  });
+  std::wstring name;
+  EXPECT_TRUE(Decode(Cyrillic1251, name));
+  EXPECT_FALSE(S.ShowCode);
+  EXPECT_EQ(S.Encoding, static_cast<int32_t>(GetACP()));
+
+  // A code page that is not listed selects the first item.
+  S.Encoding = 77777;
+  Answer([](TUniConvForm& f) {
+    EXPECT_EQ(f.EncList.ItemIndex(), 0);
+    f.OKButton.Click();
+  });
+  EXPECT_TRUE(Decode(Cyrillic1251, name));
+}
+
+TEST_F(UniConvTest, DontAskMeMoreHoldsForTheImportAndNeverOnlyWithIt) {
+  Answer([](TUniConvForm& f) {
+    f.SaveBox.Click();
+    EXPECT_TRUE(f.NeverBox.Enabled());
+    f.NeverBox.Click();
+    f.SaveBox.Click();  // unticked: "never" is cleared and disabled
+    EXPECT_FALSE(f.NeverBox.Checked());
+    EXPECT_FALSE(f.NeverBox.Enabled());
+    f.SaveBox.Click();
+    f.EncAnsi.Click();
+    f.OKButton.Click();
+  });
+  std::wstring name;
+  EXPECT_TRUE(Decode(Cafe1252, name));
+  EXPECT_TRUE(S.AskNoMore);
+  EXPECT_FALSE(S.CodeSkip);
+  // The rest of the import decodes the same way without a question.
+  EXPECT_TRUE(Decode("\xE0la.txt", name));
+  EXPECT_EQ(name, L"\u00E0la.txt");
+  EXPECT_EQ(Script.Asked().size(), 1u);
+}
+
+TEST_F(UniConvTest, CancelAsksWhetherToAbortTheImport) {
+  Answer([](TUniConvForm& f) {
+    f.CancelButton.Click();
+    EXPECT_TRUE(f.Visible());  // No: back to the dialog
+    SendMessageW(f.Handle(), WM_CLOSE, 0, 0);
+  });
+  Script.AnswerMessage(IDNO);
+  Script.AnswerMessage(IDYES);
+  std::wstring name = L"untouched";
+  EXPECT_FALSE(Decode(Cafe1252, name));
+  EXPECT_EQ(name, L"untouched");
+  ASSERT_EQ(Script.Asked().size(), 3u);
+  EXPECT_EQ(Script.Asked()[1].Text, L"Does you are really want to abort the import?");
+  EXPECT_EQ(Script.Asked()[1].Type, ui::MsgType::Confirmation);
+  EXPECT_EQ(Script.Asked()[1].Buttons, ui::MsgButtons::YesNo);
+  EXPECT_EQ(S.CodeMode, 0);
+}

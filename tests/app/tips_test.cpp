@@ -1,0 +1,103 @@
+// Tip of the day and the about box.
+#include <gtest/gtest.h>
+
+#include "app/about.h"
+#include "app/tipsofday.h"
+#include "ui/prompts.h"
+
+namespace {
+
+class TipsTest : public ::testing::Test {
+ protected:
+  void TearDown() override {
+    for (const std::wstring& f : Script.Failures()) ADD_FAILURE() << ui::ToUtf8(f);
+  }
+  // Shows four tips starting at Index; Drive acts on the open dialog. Returns the index after.
+  int32_t Show(int32_t Index, const std::function<void(TDlgTipsForm&)>& Drive, int tips = 4) {
+    TDlgTipsForm f(nullptr);
+    for (int i = 0; i < tips; ++i) f.AddTip(L"Group " + std::to_wstring(i), L"Tip " + std::to_wstring(i));
+    f.TipIndex = Index;
+    Script.AnswerDialog([&](ui::Dialog&) { Drive(f); });
+    EXPECT_EQ(f.ShowModal(), IDCANCEL);
+    return f.TipIndex;
+  }
+  ui::Script Script;
+};
+
+}  // namespace
+
+TEST_F(TipsTest, TheIndexIsClampedAndTheLastTipMakesCloseTheDefault) {
+  EXPECT_EQ(Show(7, [](TDlgTipsForm& f) {
+              EXPECT_EQ(f.TipNameLabel.Text(), L"Group 3");
+              EXPECT_EQ(f.TipTextLabel.Text(), L"Tip 3");
+              EXPECT_EQ(f.DefaultButton(), IDCANCEL);
+              f.NextButton.Click();  // wraps round; Close stays the default
+              EXPECT_EQ(f.TipTextLabel.Text(), L"Tip 0");
+              EXPECT_EQ(f.DefaultButton(), IDCANCEL);
+              f.CloseButton.Click();
+            }),
+            0);
+  EXPECT_EQ(Show(-3, [](TDlgTipsForm& f) {
+              EXPECT_EQ(f.TipTextLabel.Text(), L"Tip 0");
+              EXPECT_EQ(f.DefaultButton(), IDB_TIPS_NEXT);
+              f.NextButton.Click();
+              f.NextButton.Click();
+              EXPECT_EQ(f.TipTextLabel.Text(), L"Tip 2");
+              EXPECT_EQ(f.DefaultButton(), IDB_TIPS_NEXT);
+              f.CloseButton.Click();
+            }),
+            2);
+  // Closed at once: the same tip again next time.
+  EXPECT_EQ(Show(1, [](TDlgTipsForm& f) { f.CloseButton.Click(); }), 1);
+  EXPECT_EQ(Script.Asked()[0].Caption, L"Did you know...");
+}
+
+TEST_F(TipsTest, AnEmptyListShowsNothingAndNextGoesToZero) {
+  EXPECT_EQ(Show(5, [](TDlgTipsForm& f) {
+              EXPECT_EQ(f.TipNameLabel.Text(), L"");
+              EXPECT_EQ(f.TipTextLabel.Text(), L"");
+              EXPECT_EQ(f.TipIndex, 5);
+              f.NextButton.Click();
+              EXPECT_EQ(f.TipIndex, 0);
+              SendMessageW(f.Handle(), WM_CLOSE, 0, 0);
+            }, 0),
+            0);
+}
+
+TEST_F(TipsTest, AboutLinksLightUpWhileHoveredAndCloseWithTheirResult) {
+  TAboutForm f(nullptr);
+  EXPECT_EQ(f.HomeLabel.Text(), L"https://jurnvalt.example.org/");
+  EXPECT_EQ(f.MailLabel.Text(), L"support@jurnvalt.example.org");
+  Script.AnswerDialog([&](ui::Dialog&) {
+    RECT r = f.HomeLabel.Bounds();
+    HWND home = f.HomeLabel.Handle();
+    SendMessageW(home, WM_MOUSEMOVE, 0, MAKELPARAM(0, 3));  // first column counts as outside
+    EXPECT_FALSE(f.Underlined(f.HomeLabel));
+    SendMessageW(home, WM_MOUSEMOVE, 0, MAKELPARAM(5, 3));
+    EXPECT_TRUE(f.Underlined(f.HomeLabel));
+    EXPECT_EQ(f.HomeLabel.TextColor, RGB(255, 255, 255));
+    EXPECT_EQ(GetCapture(), home);
+    SendMessageW(home, WM_MOUSEMOVE, 0, MAKELPARAM(5, r.bottom - r.top + 4));
+    EXPECT_FALSE(f.Underlined(f.HomeLabel));
+    EXPECT_EQ(f.HomeLabel.TextColor, RGB(0, 0, 0));
+    EXPECT_NE(GetCapture(), home);
+    // Escape does nothing: there is no cancel button.
+    f.PerformCommand(IDCANCEL);
+    EXPECT_EQ(f.ModalResult(), 0);
+    SendMessageW(f.MailLabel.Handle(), WM_MOUSEMOVE, 0, MAKELPARAM(5, 3));
+    f.PerformCommand(IDT_ABOUT_MAIL, STN_CLICKED, f.MailLabel.Handle());
+    EXPECT_FALSE(f.Underlined(f.MailLabel));
+    EXPECT_EQ(GetCapture(), nullptr);
+  });
+  EXPECT_EQ(f.ShowModal(), 7);
+  Script.AnswerDialog([&](ui::Dialog&) {
+    f.PerformCommand(IDT_ABOUT_HOME, STN_CLICKED, f.HomeLabel.Handle());
+  });
+  EXPECT_EQ(f.ShowModal(), 6);
+  Script.AnswerDialog([&](ui::Dialog&) { f.CloseButton.Click(); });
+  EXPECT_EQ(f.ShowModal(), IDCANCEL);
+  RECT w;
+  GetWindowRect(f.Handle(), &w);
+  EXPECT_EQ(w.right - w.left, 350);
+  EXPECT_EQ(w.bottom - w.top, 220);
+}
