@@ -420,3 +420,24 @@ TEST_F(MainFormTest, OptionsCancelChangesNothingAnywhere) {
   EXPECT_EQ(f->ListView.FontName(), L"MS Sans Serif");
   EXPECT_FALSE(FindRunValue(HKEY_CURRENT_USER, RunKeyName, f->Env().ProgramPath, canWrite, name));
 }
+
+TEST_F(OptsFormTest, ADisabledAssociationKeepsItsBoxAgainstTheKeyboard) {
+  ASSERT_EQ(Run(TOptions(),
+                [&] {
+                  TCheckListBox& list = Form.AssListBox;
+                  list.SetItemEnabled(0, false);
+                  list.SetItemEnabled(1, true);
+                  EXPECT_FALSE(list.Toggle(0));
+                  for (int i : {0, 1}) {
+                    LVITEMW item{};
+                    item.stateMask = item.state = LVIS_FOCUSED | LVIS_SELECTED;
+                    SendMessageW(list.Handle(), LVM_SETITEMSTATE, i,
+                                 reinterpret_cast<LPARAM>(&item));
+                    SendMessageW(list.Handle(), WM_KEYDOWN, VK_SPACE, 0);
+                  }
+                  EXPECT_FALSE(list.Checked(0));
+                  EXPECT_TRUE(list.Checked(1));
+                  EXPECT_TRUE(Form.CancelButton.Click());
+                }),
+            IDCANCEL);
+}
