@@ -8,8 +8,6 @@ namespace ui {
 
 namespace {
 
-using Table = std::vector<std::vector<std::wstring>>;
-
 std::string ToCodePage(const std::wstring& text, UINT codePage) {
   if (text.empty()) return {};
   int n = WideCharToMultiByte(codePage, 0, text.data(), static_cast<int>(text.size()), nullptr, 0,
@@ -21,30 +19,19 @@ std::string ToCodePage(const std::wstring& text, UINT codePage) {
   return out;
 }
 
-std::wstring Joined(const Table& table, const std::wstring& separator,
-                    std::wstring (*cell)(const std::wstring&, const std::wstring&)) {
-  std::wstring out;
-  for (const auto& row : table) {
-    for (size_t i = 0; i < row.size(); ++i) {
-      if (i) out += separator;
-      out += cell ? cell(row[i], separator) : row[i];
-    }
-    out += L"\r\n";
-  }
-  return out;
-}
-
 // A CSV field: quoted when it holds the separator, a quote or a line break.
-std::wstring CsvField(const std::wstring& text, const std::wstring& separator) {
+void AppendCsvField(std::wstring& out, const std::wstring& text, const std::wstring& separator) {
   if (text.find_first_of(L"\"\r\n") == std::wstring::npos &&
-      (separator.empty() || text.find(separator) == std::wstring::npos))
-    return text;
-  std::wstring out = L"\"";
+      (separator.empty() || text.find(separator) == std::wstring::npos)) {
+    out += text;
+    return;
+  }
+  out += L'"';
   for (wchar_t c : text) {
     if (c == L'"') out += L'"';
     out += c;
   }
-  return out + L"\"";
+  out += L'"';
 }
 
 std::wstring ListSeparator() {
@@ -67,32 +54,6 @@ std::string HtmlEscaped(const std::wstring& text) {
   return out;
 }
 
-// CF_HTML: a description of offsets, then the document with the table as its fragment.
-std::string HtmlFormat(const Table& table) {
-  std::string fragment = "<table border=\"1\" cellspacing=\"0\">\r\n";
-  for (size_t r = 0; r < table.size(); ++r) {
-    const char* cell = r == 0 ? "th" : "td";
-    fragment += "<tr>";
-    for (const auto& text : table[r])
-      fragment += std::string("<") + cell + ">" + HtmlEscaped(text) + "</" + cell + ">";
-    fragment += "</tr>\r\n";
-  }
-  fragment += "</table>";
-  const char* head =
-      "Version:0.9\r\nStartHTML:%010zu\r\nEndHTML:%010zu\r\nStartFragment:%010zu\r\n"
-      "EndFragment:%010zu\r\n";
-  const std::string before = "<html><body>\r\n<!--StartFragment-->";
-  const std::string after = "<!--EndFragment-->\r\n</body></html>";
-  char buf[160];
-  const size_t headLength = std::snprintf(buf, sizeof buf, head, size_t{0}, size_t{0}, size_t{0},
-                                          size_t{0});
-  const size_t startFragment = headLength + before.size();
-  const size_t endFragment = startFragment + fragment.size();
-  const size_t endHtml = endFragment + after.size();
-  std::snprintf(buf, sizeof buf, head, headLength, endHtml, startFragment, endFragment);
-  return buf + before + fragment + after;
-}
-
 std::string RtfEscaped(const std::wstring& text) {
   std::string out;
   for (wchar_t c : text) {
@@ -108,23 +69,69 @@ std::string RtfEscaped(const std::wstring& text) {
   return out;
 }
 
-// A table in RTF; cell widths follow the columns' widths (pixels at 96 dpi, 15 twips each).
-std::string RtfFormat(const Table& table, const std::vector<int>& widths,
-                      const std::wstring& fontName) {
-  std::string out = "{\\rtf1\\ansi\\ansicpg" + std::to_string(GetACP()) +
-                    "\\deff0{\\fonttbl{\\f0\\fswiss " + RtfEscaped(fontName) + ";}}\r\n";
-  std::string cells = "\\trowd\\trgaph60";
-  int right = 0;
-  for (int w : widths) cells += "\\cellx" + std::to_string(right += w * 15);
-  for (size_t r = 0; r < table.size(); ++r) {
-    out += cells + "\r\n";
-    for (const auto& text : table[r])
-      out += r == 0 ? "\\intbl\\b " + RtfEscaped(text) + "\\b0\\cell "
-                    : "\\intbl " + RtfEscaped(text) + "\\cell ";
-    out += "\\row\r\n";
+// Every format at once, a row at a time, so that a long selection is held only as the texts
+// that go to the clipboard.
+class ClipWriter {
+ public:
+  ClipWriter(const std::vector<int>& widths, const std::wstring& fontName)
+      : separator_(ListSeparator()) {
+    html_ = "<table border=\"1\" cellspacing=\"0\">\r\n";
+    rtf_ = "{\\rtf1\\ansi\\ansicpg" + std::to_string(GetACP()) +
+           "\\deff0{\\fonttbl{\\f0\\fswiss " + RtfEscaped(fontName) + ";}}\r\n";
+    // Cell edges from the column widths: pixels at 96 dpi, 15 twips each.
+    rtfRow_ = "\\trowd\\trgaph60";
+    int right = 0;
+    for (int w : widths) rtfRow_ += "\\cellx" + std::to_string(right += w * 15);
+    rtfRow_ += "\r\n";
   }
-  return out + "}";
-}
+
+  void Row(const std::vector<std::wstring>& cells, bool header) {
+    const char* tag = header ? "th" : "td";
+    html_ += "<tr>";
+    rtf_ += rtfRow_;
+    for (size_t i = 0; i < cells.size(); ++i) {
+      if (i) {
+        text_ += L'\t';
+        csv_ += separator_;
+      }
+      text_ += cells[i];
+      AppendCsvField(csv_, cells[i], separator_);
+      html_ += std::string("<") + tag + ">" + HtmlEscaped(cells[i]) + "</" + tag + ">";
+      rtf_ += header ? "\\intbl\\b " + RtfEscaped(cells[i]) + "\\b0\\cell "
+                     : "\\intbl " + RtfEscaped(cells[i]) + "\\cell ";
+    }
+    text_ += L"\r\n";
+    csv_ += L"\r\n";
+    html_ += "</tr>\r\n";
+    rtf_ += "\\row\r\n";
+  }
+
+  const std::wstring& UnicodeText() const { return text_; }
+  const std::wstring& Csv() const { return csv_; }
+  std::string Rtf() const { return rtf_ + "}"; }
+  // CF_HTML: a description of offsets, then the document with the table as its fragment.
+  std::string Html() const {
+    const std::string fragment = html_ + "</table>";
+    const char* head =
+        "Version:0.9\r\nStartHTML:%010zu\r\nEndHTML:%010zu\r\nStartFragment:%010zu\r\n"
+        "EndFragment:%010zu\r\n";
+    const std::string before = "<html><body>\r\n<!--StartFragment-->";
+    const std::string after = "<!--EndFragment-->\r\n</body></html>";
+    char buf[160];
+    const size_t headLength =
+        std::snprintf(buf, sizeof buf, head, size_t{0}, size_t{0}, size_t{0}, size_t{0});
+    const size_t startFragment = headLength + before.size();
+    const size_t endFragment = startFragment + fragment.size();
+    const size_t endHtml = endFragment + after.size();
+    std::snprintf(buf, sizeof buf, head, headLength, endHtml, startFragment, endFragment);
+    return buf + before + fragment + after;
+  }
+
+ private:
+  std::wstring separator_;
+  std::wstring text_, csv_;
+  std::string html_, rtf_, rtfRow_;
+};
 
 bool SetClipboardBytes(UINT format, const void* data, size_t size) {
   HGLOBAL mem = GlobalAlloc(GMEM_MOVEABLE, size ? size : 1);
@@ -151,31 +158,25 @@ const std::vector<std::wstring>& ListView::ClipboardFormats() {
   return formats;
 }
 
-Table ListView::SelectedTable() {
-  const std::vector<int> order = ColumnOrder();
-  Table table;
-  table.emplace_back();
-  for (int column : order) table.back().push_back(ColumnCaption(column));
-  IterateSelected([&](ListNode* node) {
-    table.emplace_back();
-    for (int column : order) {
-      std::wstring text;
-      if (OnGetText) OnGetText(node, column, text);
-      table.back().push_back(std::move(text));
-    }
-  });
-  return table;
-}
-
 bool ListView::CopyToClipboard() {
   if (!HandleAllocated() || SelectedCount() == 0) return false;
-  const Table table = SelectedTable();
+  const std::vector<int> order = ColumnOrder();
   std::vector<int> widths;
-  for (int column : ColumnOrder()) widths.push_back(ColumnWidth(column));
-
+  std::vector<std::wstring> cells;
+  for (int column : order) {
+    widths.push_back(ColumnWidth(column));
+    cells.push_back(ColumnCaption(column));
+  }
+  ClipWriter writer(widths, fontName_);
+  writer.Row(cells, true);
   std::string rows(sizeof(ListClipData), '\0');
   ListClipData head{GetCurrentProcessId(), 0, reinterpret_cast<uintptr_t>(Handle())};
   IterateSelected([&](ListNode* node) {
+    for (size_t i = 0; i < order.size(); ++i) {
+      cells[i].clear();
+      if (OnGetText) OnGetText(node, order[i], cells[i]);
+    }
+    writer.Row(cells, false);
     ListClipRow row{node->Index, 0, reinterpret_cast<uintptr_t>(node->Data)};
     rows.append(reinterpret_cast<const char*>(&row), sizeof row);
     ++head.Count;
@@ -184,16 +185,13 @@ bool ListView::CopyToClipboard() {
 
   if (!OpenClipboard(Handle())) return false;
   EmptyClipboard();
-  const std::wstring tab = L"\t";
-  const std::wstring unicodeText = Joined(table, tab, nullptr);
-  bool ok = SetClipboardString(RegisterClipboardFormatW(L"CSV"),
-                               ToCodePage(Joined(table, ListSeparator(), CsvField), CP_ACP)) &&
-            SetClipboardString(RegisterClipboardFormatW(L"HTML Format"), HtmlFormat(table)) &&
-            SetClipboardString(CF_TEXT, ToCodePage(unicodeText, CP_ACP)) &&
+  const std::wstring& text = writer.UnicodeText();
+  bool ok = SetClipboardString(RegisterClipboardFormatW(L"CSV"), ToCodePage(writer.Csv(), CP_ACP)) &&
+            SetClipboardString(RegisterClipboardFormatW(L"HTML Format"), writer.Html()) &&
+            SetClipboardString(CF_TEXT, ToCodePage(text, CP_ACP)) &&
             SetClipboardString(RegisterClipboardFormatW(L"Rich Text Format Without Objects"),
-                               RtfFormat(table, widths, fontName_)) &&
-            SetClipboardBytes(CF_UNICODETEXT, unicodeText.c_str(),
-                              (unicodeText.size() + 1) * sizeof(wchar_t)) &&
+                               writer.Rtf()) &&
+            SetClipboardBytes(CF_UNICODETEXT, text.c_str(), (text.size() + 1) * sizeof(wchar_t)) &&
             SetClipboardBytes(RegisterClipboardFormatW(L"Virtual Tree Data"), rows.data(),
                               rows.size());
   CloseClipboard();

@@ -169,6 +169,9 @@ bool ListView::HandleNotify(NMHDR* hdr, LRESULT& result) {
       case NM_CUSTOMDRAW:
         result = CustomDraw(reinterpret_cast<NMLVCUSTOMDRAW*>(hdr));
         return true;
+      case LVN_ODFINDITEMW:
+        result = -1;  // no search by typing: the default answer would jump to the first row
+        return true;
       case LVN_COLUMNCLICK: {
         int column = reinterpret_cast<NMLISTVIEW*>(hdr)->iSubItem;
         if (OnHeaderClick && column >= 0 && column < ColumnCount()) OnHeaderClick(column);

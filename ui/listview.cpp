@@ -20,6 +20,7 @@ void ListView::Create(Window& parent, DWORD style, DWORD exStyle) {
   if (exStyle) Send(LVM_SETEXTENDEDLISTVIEWSTYLE, exStyle, exStyle);
   SetBackColor(backColor_);
   ApplyFont();
+  if (!rows_.empty()) Send(LVM_SETITEMCOUNT, rows_.size(), LVSICF_NOSCROLL);
 }
 
 int ListView::AddColumn(const std::wstring& caption, int width, int format) {

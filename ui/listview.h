@@ -138,8 +138,6 @@ class ListView : public Control {
   LRESULT CustomDraw(NMLVCUSTOMDRAW* cd);
   void GetDispInfo(NMLVDISPINFOW* di);
   std::vector<int> SelectedRows();
-  // Every selected row's cells, columns in display order; captions first.
-  std::vector<std::vector<std::wstring>> SelectedTable();
   void ApplySortGlyph(int column, int flags);
   void WithoutRedraw(const std::function<void()>& f);
   Color backColor_ = clWindow;

@@ -200,6 +200,12 @@ TEST_F(MainListTest, CellsComeFromTheRowsEntry) {
   EXPECT_EQ(CellText(1, 5), std::wstring(L"1") + sep + L"600");
   // A row beyond the list asks for nothing.
   EXPECT_EQ(CellText(5, 0), L"");
+  // Typing in the list finds nothing rather than jumping to the first row.
+  NMLVFINDITEMW find{};
+  find.iStart = 1;
+  find.lvfi.flags = LVFI_STRING;
+  find.lvfi.psz = L"o";
+  EXPECT_EQ(Notify(find.hdr, LVN_ODFINDITEMW), -1);
 }
 
 TEST_F(MainListTest, PaintColoursAndRowTint) {
