@@ -87,31 +87,34 @@ class ClipWriter {
 
   void Row(const std::vector<std::wstring>& cells, bool header) {
     const char* tag = header ? "th" : "td";
+    std::wstring csvRow;
     html_ += "<tr>";
     rtf_ += rtfRow_;
     for (size_t i = 0; i < cells.size(); ++i) {
       if (i) {
         text_ += L'\t';
-        csv_ += separator_;
+        csvRow += separator_;
       }
       text_ += cells[i];
-      AppendCsvField(csv_, cells[i], separator_);
+      AppendCsvField(csvRow, cells[i], separator_);
       html_ += std::string("<") + tag + ">" + HtmlEscaped(cells[i]) + "</" + tag + ">";
       rtf_ += header ? "\\intbl\\b " + RtfEscaped(cells[i]) + "\\b0\\cell "
                      : "\\intbl " + RtfEscaped(cells[i]) + "\\cell ";
     }
     text_ += L"\r\n";
-    csv_ += L"\r\n";
+    csv_ += ToCodePage(csvRow + L"\r\n", CP_ACP);
     html_ += "</tr>\r\n";
     rtf_ += "\\row\r\n";
   }
 
+  // Each text once built; taking one frees the writer's copy (a long selection makes them big).
+  std::wstring TakeUnicodeText() { return std::move(text_); }
   const std::wstring& UnicodeText() const { return text_; }
-  const std::wstring& Csv() const { return csv_; }
-  std::string Rtf() const { return rtf_ + "}"; }
+  std::string TakeCsv() { return std::move(csv_); }
+  std::string TakeRtf() { return std::move(rtf_) + "}"; }
   // CF_HTML: a description of offsets, then the document with the table as its fragment.
-  std::string Html() const {
-    const std::string fragment = html_ + "</table>";
+  std::string TakeHtml() {
+    const std::string fragment = std::move(html_) + "</table>";
     const char* head =
         "Version:0.9\r\nStartHTML:%010zu\r\nEndHTML:%010zu\r\nStartFragment:%010zu\r\n"
         "EndFragment:%010zu\r\n";
@@ -129,8 +132,8 @@ class ClipWriter {
 
  private:
   std::wstring separator_;
-  std::wstring text_, csv_;
-  std::string html_, rtf_, rtfRow_;
+  std::wstring text_;
+  std::string csv_, html_, rtf_, rtfRow_;
 };
 
 bool SetClipboardBytes(UINT format, const void* data, size_t size) {
@@ -185,15 +188,17 @@ bool ListView::CopyToClipboard() {
 
   if (!OpenClipboard(Handle())) return false;
   EmptyClipboard();
-  const std::wstring& text = writer.UnicodeText();
-  bool ok = SetClipboardString(RegisterClipboardFormatW(L"CSV"), ToCodePage(writer.Csv(), CP_ACP)) &&
-            SetClipboardString(RegisterClipboardFormatW(L"HTML Format"), writer.Html()) &&
-            SetClipboardString(CF_TEXT, ToCodePage(text, CP_ACP)) &&
+  bool ok = SetClipboardString(RegisterClipboardFormatW(L"CSV"), writer.TakeCsv()) &&
+            SetClipboardString(RegisterClipboardFormatW(L"HTML Format"), writer.TakeHtml()) &&
+            SetClipboardString(CF_TEXT, ToCodePage(writer.UnicodeText(), CP_ACP)) &&
             SetClipboardString(RegisterClipboardFormatW(L"Rich Text Format Without Objects"),
-                               writer.Rtf()) &&
-            SetClipboardBytes(CF_UNICODETEXT, text.c_str(), (text.size() + 1) * sizeof(wchar_t)) &&
-            SetClipboardBytes(RegisterClipboardFormatW(L"Virtual Tree Data"), rows.data(),
-                              rows.size());
+                               writer.TakeRtf());
+  if (ok) {
+    const std::wstring text = writer.TakeUnicodeText();
+    ok = SetClipboardBytes(CF_UNICODETEXT, text.c_str(), (text.size() + 1) * sizeof(wchar_t)) &&
+         SetClipboardBytes(RegisterClipboardFormatW(L"Virtual Tree Data"), rows.data(),
+                           rows.size());
+  }
   CloseClipboard();
   return ok;
 }

@@ -88,8 +88,10 @@ class ListView : public Control {
   void DeleteSelected();
 
   // Puts the selected rows on the clipboard, cells as OnGetText gives them and columns in
-  // display order, in the formats listed in ClipboardFormats(), in that order. "Virtual Tree
-  // Data" is the list's own row format: a ListClipData followed by one ListClipRow per row.
+  // display order, in the formats listed in ClipboardFormats(), in that order. The text formats
+  // (tab-separated text, CSV with the locale's list separator, an HTML and an RTF table) start
+  // with a row of column captions. "Virtual Tree Data" is the list's own row format: a
+  // ListClipData followed by one ListClipRow per row. False without a selection.
   bool CopyToClipboard();
   static const std::vector<std::wstring>& ClipboardFormats();
 
