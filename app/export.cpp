@@ -1,0 +1,203 @@
+#include "app/export.h"
+
+#include <windows.h>
+
+#include <functional>
+#include <initializer_list>
+#include <utility>
+
+#include "document/data.h"
+#include "document/uniconv.h"
+
+namespace {
+
+using RadioGroup = std::initializer_list<ui::RadioButton*>;
+
+// The index of the first selected button, -1 when none is.
+int32_t SelectedIndex(RadioGroup Group) {
+  int32_t i = 0;
+  for (ui::RadioButton* b : Group) {
+    if (b->Checked()) return i;
+    ++i;
+  }
+  return -1;
+}
+
+// Selects the button at Index, running its click handler when it was not selected. The others
+// are cleared here: the system's own clearing passes over disabled buttons and would leave a
+// disabled one selected beside the new one.
+void SelectIndex(RadioGroup Group, int32_t Index) {
+  ui::RadioButton* chosen = nullptr;
+  int32_t i = 0;
+  for (ui::RadioButton* b : Group) {
+    if (i++ == Index)
+      chosen = b;
+    else
+      b->SetChecked(false);
+  }
+  if (chosen) chosen->SetChecked(true);
+}
+
+}  // namespace
+
+TExportCounts CountExportEntries(const TFileList& List) {
+  TExportCounts c;
+  for (const auto& item : List.Items) {
+    if (!item->HashValue.empty()) {
+      if (item->HashType == "MD5") ++c.MD5;
+      if (item->HashType == "CRC32") ++c.CRC32;
+    }
+    const std::wstring& name = item->FileName;
+    if (!IsAsciiString(name)) ++c.NonAscii;
+    if (name.size() >= 2 && name[0] == L'\\' && name[1] == L'\\') ++c.UNC;
+  }
+  return c;
+}
+
+// The dialog -----------------------------------------------------------------------------------
+
+TExportForm::TExportForm(HWND Owner) : Dialog(IDD_EXPORT, Owner) {
+  for (ui::RadioButton* b : {&MD5Button, &BSDButton, &SFVButton})
+    b->OnClick = [this] { MD5ButtonClick(); };
+  for (ui::RadioButton* b : {&UTF8Button, &ANSIButton, &OEMButton, &OthButton, &MCPButton})
+    b->OnClick = [this] { OthButtonClick(); };
+  ShowCodeBox.OnClick = [this] { ShowCodeBoxClick(); };
+}
+
+void TExportForm::OnInitDialog() {
+  // The form's initial choices are its state, not clicks: no handler runs for them.
+  for (ui::RadioButton* b : {&BSDButton, &NixButton, &UTF8Button, &RSButton}) {
+    std::function<void()> handler;
+    std::swap(handler, b->OnClick);
+    b->SetChecked(true);
+    std::swap(handler, b->OnClick);
+  }
+  EncList.SetEnabled(false);
+  FillEncList();
+}
+
+void TExportForm::FillEncList() {
+  TCodePageItems pages;
+  const int ansi = FillCodePageList(pages, ShowCodeBox.Checked());
+  EncList.Clear();
+  for (const TCodePageItem& p : pages) EncList.Add(p.Name, static_cast<intptr_t>(p.CodePage));
+  EncList.SetItemIndex(ansi);
+}
+
+int32_t TExportForm::GetFormat() {
+  return SelectedIndex({&BSDButton, &MD5Button, &SFVButton});
+}
+
+void TExportForm::SetFormat(int32_t Value) {
+  int32_t i = 0;
+  if (Value == 1 && MD5Button.Enabled()) i = 1;
+  if (Value == 2 && SFVButton.Enabled()) i = 2;
+  SelectIndex({&BSDButton, &MD5Button, &SFVButton}, i);
+}
+
+int32_t TExportForm::GetEncoding() {
+  return SelectedIndex({&UTF8Button, &ANSIButton, &OEMButton, &OthButton, &MCPButton});
+}
+
+void TExportForm::SetEncoding(int32_t Value) {
+  SelectIndex({&UTF8Button, &ANSIButton, &OEMButton, &OthButton, &MCPButton},
+              Value >= 1 && Value <= 4 ? Value : 0);
+}
+
+uint32_t TExportForm::GetCodePage() {
+  const int i = EncList.ItemIndex();
+  if (i < 0 || i >= EncList.Count()) return 0;
+  return static_cast<uint32_t>(EncList.ItemData(i));
+}
+
+void TExportForm::SetCodePage(uint32_t Value) {
+  EncList.SetItemIndex(0);
+  for (int i = 0, n = EncList.Count(); i < n; ++i) {
+    if (static_cast<uint32_t>(EncList.ItemData(i)) == Value) {
+      EncList.SetItemIndex(i);
+      return;
+    }
+  }
+}
+
+int32_t TExportForm::GetLineEnd() {
+  return SelectedIndex({&DOSButton, &NixButton, &MacButton});
+}
+
+void TExportForm::SetLineEnd(int32_t Value) {
+  SelectIndex({&DOSButton, &NixButton, &MacButton}, Value == 1 || Value == 2 ? Value : 0);
+}
+
+int32_t TExportForm::GetDelimiter() {
+  return SelectedIndex({&RSButton, &DRButton, &SLButton});
+}
+
+void TExportForm::SetDelimiter(int32_t Value) {
+  int32_t i = 0;
+  if (Value == 1 && DRButton.Enabled()) i = 1;
+  if (Value == 2 && SLButton.Enabled()) i = 2;
+  SelectIndex({&RSButton, &DRButton, &SLButton}, i);
+}
+
+int32_t TExportForm::GetDefaultFileName() {
+  return SelectedIndex({&LSTButton, &CHKButton, &EMTButton});
+}
+
+void TExportForm::SetDefaultFileName(int32_t Value) {
+  int32_t i = 2;
+  if (Value == 0 && LSTButton.Enabled()) i = 0;
+  if (Value == 1 && CHKButton.Enabled()) i = 1;
+  SelectIndex({&LSTButton, &CHKButton, &EMTButton}, i);
+}
+
+void TExportForm::MD5ButtonClick() {
+  const bool md5 = MD5Button.Checked();
+  LSTButton.SetEnabled(md5);
+  CHKButton.SetEnabled(md5);
+  if (!md5) SelectIndex({&LSTButton, &CHKButton, &EMTButton}, 2);
+}
+
+void TExportForm::OthButtonClick() {
+  const bool other = OthButton.Checked();
+  EncList.SetEnabled(other);
+  ShowCodeBox.SetEnabled(other);
+}
+
+void TExportForm::ShowCodeBoxClick() {
+  FillEncList();
+}
+
+void TExportForm::EnableFor(const TExportCounts& Counts) {
+  MD5Button.SetEnabled(Counts.MD5 > 0);
+  SFVButton.SetEnabled(Counts.CRC32 > 0);
+  const bool names = Counts.NonAscii > 0;
+  for (ui::Control* c : std::initializer_list<ui::Control*>{
+           &UTF8Button, &ANSIButton, &OEMButton, &MCPButton, &OthButton, &EncList, &ShowCodeBox})
+    c->SetEnabled(names);
+  DRButton.SetEnabled(Counts.UNC == 0);
+  SLButton.SetEnabled(Counts.UNC == 0);
+}
+
+void TExportForm::Seed(const TExportSettings& Settings) {
+  ShowCodeBox.SetChecked(Settings.ShowCode);
+  SetFormat(Settings.ExFormat);
+  SetEncoding(Settings.CodeMode);
+  SetCodePage(static_cast<uint32_t>(Settings.Encoding));
+  SetLineEnd(Settings.ExLineEnd);
+  SetDelimiter(Settings.ExDelimit);
+  SetDefaultFileName(Settings.ExDefName);
+  LowCaseBox.SetChecked(Settings.ExLowCase);
+  MD5ButtonClick();
+  OthButtonClick();
+}
+
+void TExportForm::Store(TExportSettings& Settings) {
+  Settings.ExFormat = GetFormat();
+  Settings.ShowCode = ShowCodeBox.Checked();
+  Settings.CodeMode = GetEncoding();
+  Settings.Encoding = static_cast<int32_t>(GetCodePage());
+  Settings.ExLineEnd = GetLineEnd();
+  Settings.ExDelimit = GetDelimiter();
+  Settings.ExDefName = GetDefaultFileName();
+  Settings.ExLowCase = LowCaseBox.Checked();
+}
