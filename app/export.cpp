@@ -1,13 +1,22 @@
 #include "app/export.h"
 
 #include <windows.h>
+#include <commdlg.h>
 
 #include <functional>
 #include <initializer_list>
+#include <string_view>
 #include <utility>
 
+#include "app/main.h"
 #include "document/data.h"
+#include "document/stream.h"
+#include "document/textlist.h"
 #include "document/uniconv.h"
+#include "document/xmlfile.h"
+#include "hash/errors.h"
+#include "ui/prompts.h"
+#include "ui/strings.h"
 
 namespace {
 
@@ -200,4 +209,108 @@ void TExportForm::Store(TExportSettings& Settings) {
   Settings.ExDelimit = GetDelimiter();
   Settings.ExDefName = GetDefaultFileName();
   Settings.ExLowCase = LowCaseBox.Checked();
+}
+
+// The command -----------------------------------------------------------------------------------
+
+namespace {
+
+// The list goes to a new file beside the target; the target is replaced only on Commit, so a
+// failure anywhere before leaves an earlier file as it was.
+class TReplacingFileStream : public TStream {
+ public:
+  explicit TReplacingFileStream(const std::wstring& FileName) : Writer(FileName) {}
+  int32_t Read(void*, int32_t) override { return 0; }
+  int32_t Write(const void* Buffer, int32_t Count) override {
+    if (Count <= 0) return 0;
+    Writer.WriteBytes(std::string_view(static_cast<const char*>(Buffer), Count));
+    return Count;
+  }
+  void Commit() { Writer.Commit(); }
+
+ private:
+  TXMLFileWriter Writer;
+};
+
+// Asks whether to go on when only Count of the document's entries can be exported.
+bool ConfirmPartial(HWND Owner, UINT Message, int32_t Count, int32_t Total) {
+  const std::wstring text =
+      ui::Format(ui::LoadStr(Message), {std::to_wstring(Count), std::to_wstring(Total)});
+  return ui::MessageDlg(Owner, text, ui::MsgType::Information, ui::MsgButtons::YesNo) == IDYES;
+}
+
+}  // namespace
+
+void WriteExportFile(const TFileList& List, const std::wstring& FileName,
+                     const TExportSettings& Settings) {
+  TReplacingFileStream stream(FileName);
+  if (!List.ExportTextList(stream, static_cast<TListFormat>(Settings.ExFormat),
+                           static_cast<TLineEnd>(Settings.ExLineEnd),
+                           static_cast<TPathDelimiter>(Settings.ExDelimit),
+                           static_cast<TListCharset>(Settings.CodeMode),
+                           static_cast<uint32_t>(Settings.Encoding), Settings.ExLowCase))
+    throw EWriteError(ui::LoadStr(IDS_EXPORT_SHORTWRITE));
+  stream.Commit();
+}
+
+void ExportDocument(HWND Owner, const TFileList& List, TExportSettings& Settings) {
+  const TExportCounts counts = CountExportEntries(List);
+  {
+    TExportForm form(Owner);
+    form.EnableFor(counts);
+    form.Seed(Settings);
+    if (form.ShowModal() != IDOK) return;
+    form.Store(Settings);
+  }
+
+  ui::FileDialog dialog;
+  dialog.Save = true;
+  dialog.Options = OFN_OVERWRITEPROMPT | OFN_HIDEREADONLY | OFN_NOCHANGEDIR | OFN_PATHMUSTEXIST |
+                   OFN_ENABLESIZING;
+  const std::wstring allFiles = ui::LoadStr(IDS_EXPORT_ALLFILTER);
+  const int32_t total = List.GetCount();
+  if (Settings.ExFormat == lfMD5SUM) {
+    if (total > counts.MD5 && !ConfirmPartial(Owner, IDS_EXPORT_NOTALLMD5, counts.MD5, total))
+      return;
+    dialog.Filter = ui::LoadStr(IDS_EXPORT_MD5FILTER) + L"|" + allFiles;
+    dialog.DefaultExt = L"md5";
+    dialog.FilterIndex = 2;
+    if (Settings.ExDefName == 0) {
+      dialog.DefaultExt = L"lst";
+      dialog.FileName = L"md5sum.lst";
+      dialog.FilterIndex = 1;
+    } else if (Settings.ExDefName == 1) {
+      dialog.FileName = L"checksum.md5";
+    }
+  } else if (Settings.ExFormat == lfSFV) {
+    if (total > counts.CRC32 && !ConfirmPartial(Owner, IDS_EXPORT_NOTALLCRC32, counts.CRC32, total))
+      return;
+    dialog.Filter = ui::LoadStr(IDS_EXPORT_SFVFILTER) + L"|" + allFiles;
+    dialog.DefaultExt = L"sfv";
+  } else {
+    dialog.Filter = allFiles;
+  }
+  if (!dialog.Execute(Owner)) return;
+
+  try {
+    WriteExportFile(List, dialog.FileName, Settings);
+  } catch (const Exception& e) {
+    ui::MessageDlg(Owner,
+                   ui::Format(ui::LoadStr(IDS_EXPORT_FAILED), {dialog.FileName, e.GetMessage()}),
+                   ui::MsgType::Error, ui::MsgButtons::OK);
+  }
+}
+
+void TMainForm::FileExportActionExecute() {
+  TExportSettings s{ExFormat,  CodeMode,  Encoding,  ShowCode,
+                    ExLineEnd, ExDelimit, ExDefName, ExLowCase};
+  ExportDocument(Handle(), *FileList, s);
+  ExFormat = s.ExFormat;
+  CodeMode = s.CodeMode;
+  Encoding = s.Encoding;
+  ShowCode = s.ShowCode;
+  ExLineEnd = s.ExLineEnd;
+  ExDelimit = s.ExDelimit;
+  ExDefName = s.ExDefName;
+  ExLowCase = s.ExLowCase;
 }

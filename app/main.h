@@ -191,6 +191,9 @@ class TMainForm : public ui::Form {
   void RunVerify(bool Auto);
   void ShowTips();
 
+  // Export command (export.cpp).
+  void FileExportActionExecute();
+
   // Shows the window in its window state (minimized without taking the focus).
   void SetVisible(bool Visible) override;
   bool TrayIconShown() const { return trayShown_; }

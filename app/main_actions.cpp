@@ -50,6 +50,7 @@ void TMainForm::CreateActions() {
   Action(ID_TOOL_CALC).OnExecute = [this] { ToolCalcActionExecute(); };
   InitEditActions();
   // The commands of the other units hook in here.
+  Action(ID_FILE_EXPORT).OnExecute = [this] { FileExportActionExecute(); };
 }
 
 // Menu items show the tool bar image of their command.

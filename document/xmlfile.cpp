@@ -70,6 +70,11 @@ void TXMLFileWriter::Write(std::wstring_view Text) {
   if (Buffer.size() >= WriteBlock) FlushBuffer();
 }
 
+void TXMLFileWriter::WriteBytes(std::string_view Bytes) {
+  Buffer.append(Bytes);
+  if (Buffer.size() >= WriteBlock) FlushBuffer();
+}
+
 void TXMLFileWriter::FlushBuffer() {
   size_t done = 0;
   while (done < Buffer.size()) {

@@ -16,6 +16,8 @@ class TXMLFileWriter {
 
   // Encodes Text as the checksum file's UTF-8. Raises EWriteError on a short write.
   void Write(std::wstring_view Text);
+  // Bytes as they are (text lists in a code page of their own). Raises EWriteError.
+  void WriteBytes(std::string_view Bytes);
   // Flushes to disk and replaces the target. Raises EWriteError or EFCreateError.
   void Commit();
 
