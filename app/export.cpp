@@ -85,6 +85,13 @@ void TExportForm::OnInitDialog() {
   FillEncList();
 }
 
+// The focus starts on the chosen format, not on the button that was chosen when the window was
+// created.
+void TExportForm::OnShow() {
+  const int32_t format = GetFormat();
+  (format == 1 ? MD5Button : format == 2 ? SFVButton : BSDButton).SetFocus();
+}
+
 void TExportForm::FillEncList() {
   TCodePageItems pages;
   const int ansi = FillCodePageList(pages, ShowCodeBox.Checked());

@@ -99,6 +99,7 @@ class TExportForm : public ui::Dialog {
 
  protected:
   void OnInitDialog() override;
+  void OnShow() override;
 
  private:
   // Fills EncList from the installed code pages and selects the system's ANSI code page.
