@@ -285,8 +285,7 @@ void DeleteListEntries(const std::vector<void*>& Items, std::vector<TFileItem*>&
     return std::binary_search(gone.begin(), gone.end(), static_cast<const void*>(item));
   };
   std::erase_if(ViewList, isGone);
-  std::erase_if(FileList.Items, [&](const std::unique_ptr<TFileItem>& p) { return isGone(p.get()); });
-  FileList.Modified = true;
+  FileList.DeleteIf(isGone);
 }
 
 // The main window's list ---------------------------------------------------------------------

@@ -87,6 +87,7 @@ TFileList::~TFileList() {
 }
 
 void TFileList::Clear() {
+  NameIndex.Clear();
   Items.clear();
   ListFileName.clear();
   ListFolder.clear();
@@ -111,8 +112,15 @@ int32_t TFileList::Delete(TFileItem* Item) {
                    [Item](const std::unique_ptr<TFileItem>& p) { return p.get() == Item; });
   if (it == Items.end()) return -1;
   const int32_t index = static_cast<int32_t>(it - Items.begin());
+  NameIndex.Clear();
   Items.erase(it);
   return index;
+}
+
+void TFileList::DeleteIf(const std::function<bool(const TFileItem*)>& Gone) {
+  Modified = true;
+  NameIndex.Clear();
+  std::erase_if(Items, [&](const std::unique_ptr<TFileItem>& p) { return Gone(p.get()); });
 }
 
 TFileItem* TFileList::GetItem(int32_t Index) const {

@@ -90,6 +90,7 @@ class TFileList {
   // The entries in document order; the document owns them.
   std::vector<std::unique_ptr<TFileItem>> Items;
   // The entries sorted by CompareItemNames; valid only during an update pass, which rebuilds it.
+  // Removing entries empties it, so it never points at a freed entry.
   TNameIndex NameIndex;
   std::wstring ListFileName;  // the checksum file itself
   std::wstring ListFolder;    // its folder
@@ -111,11 +112,13 @@ class TFileList {
   TItemDoneEvent OnItemDone;
   TScanErrorEvent OnScanError;
 
-  // Frees every entry and resets the settings; the events and the name index stay.
+  // Frees every entry and resets the settings; the events stay.
   void Clear();
   // Removes and frees Item; returns the index it had, or -1. Marks the document modified in
   // either case.
   int32_t Delete(TFileItem* Item);
+  // Removes and frees every entry Gone accepts, in one sweep; marks the document modified.
+  void DeleteIf(const std::function<bool(const TFileItem*)>& Gone);
   int32_t GetCount() const { return static_cast<int32_t>(Items.size()); }
   TFileItem* GetItem(int32_t Index) const;
   // Binary search of the name index: Index is the first position whose name is not below Name;

@@ -206,7 +206,10 @@ TEST(FileList, NewAndClearedDocumentsHaveDefaults) {
   EXPECT_FALSE(list.DoStatus(L"scan"));
   EXPECT_EQ(statusCalls, 1);
   EXPECT_TRUE(list.OnProgress);
-  EXPECT_EQ(list.NameIndex.Count(), 1) << "Clear leaves the name index alone";
+  // The index held a freed entry: it must be empty, not dangling.
+  EXPECT_EQ(list.NameIndex.Count(), 0);
+  int32_t at = -1;
+  EXPECT_FALSE(list.FindIndex(L"a", at));
 }
 
 TEST(FileList, SettingSettersMarkModifiedOnlyOnChange) {
@@ -237,10 +240,14 @@ TEST(FileList, DeleteRemovesOwnEntriesAndMarksEvenForeignOnes) {
   AddEntry(list, L"a");
   TFileItem* b = AddEntry(list, L"b");
   AddEntry(list, L"c");
+  list.NameIndex.Add(b);
   EXPECT_EQ(list.Delete(b), 1);
   EXPECT_TRUE(list.Modified);
   ASSERT_EQ(list.GetCount(), 2);
   EXPECT_EQ(list.GetItem(1)->FileName, L"c");
+  int32_t at = -1;
+  EXPECT_FALSE(list.FindIndex(L"b", at)) << "the index must not keep the freed entry";
+
 
   list.Modified = false;
   TFileList other;
@@ -252,6 +259,12 @@ TEST(FileList, DeleteRemovesOwnEntriesAndMarksEvenForeignOnes) {
   EXPECT_EQ(other.GetCount(), 1);
   EXPECT_EQ(foreign->FileName, L"a");
   EXPECT_EQ(list.Delete(nullptr), -1);
+
+  list.Modified = false;
+  list.DeleteIf([](const TFileItem* i) { return i->FileName == L"a"; });
+  EXPECT_TRUE(list.Modified);
+  ASSERT_EQ(list.GetCount(), 1);
+  EXPECT_EQ(list.GetItem(0)->FileName, L"c");
 }
 
 TEST(FileList, GetItemOutsideTheListFailsItsAssertion) {
