@@ -248,16 +248,19 @@ bool ConfirmPartial(HWND Owner, UINT Message, int32_t Count, int32_t Total) {
 
 }  // namespace
 
-void WriteExportFile(const TFileList& List, const std::wstring& FileName,
-                     const TExportSettings& Settings) {
+int32_t WriteExportFile(const TFileList& List, const std::wstring& FileName,
+                        const TExportSettings& Settings) {
   TReplacingFileStream stream(FileName);
+  int32_t unconverted = 0;
   if (!List.ExportTextList(stream, static_cast<TListFormat>(Settings.ExFormat),
                            static_cast<TLineEnd>(Settings.ExLineEnd),
                            static_cast<TPathDelimiter>(Settings.ExDelimit),
                            static_cast<TListCharset>(Settings.CodeMode),
-                           static_cast<uint32_t>(Settings.Encoding), Settings.ExLowCase))
+                           static_cast<uint32_t>(Settings.Encoding), Settings.ExLowCase,
+                           &unconverted))
     throw EWriteError(ui::LoadStr(IDS_EXPORT_SHORTWRITE));
   stream.Commit();
+  return unconverted;
 }
 
 void ExportDocument(HWND Owner, const TFileList& List, TExportSettings& Settings) {
@@ -300,7 +303,12 @@ void ExportDocument(HWND Owner, const TFileList& List, TExportSettings& Settings
   if (!dialog.Execute(Owner)) return;
 
   try {
-    WriteExportFile(List, dialog.FileName, Settings);
+    // Entries whose encoding is unknown cannot be converted; the user learns how many are missing.
+    if (const int32_t skipped = WriteExportFile(List, dialog.FileName, Settings))
+      ui::MessageDlg(Owner,
+                     ui::Format(ui::LoadStr(IDS_EXPORT_UNCONVERTED),
+                                {std::to_wstring(skipped), dialog.FileName}),
+                     ui::MsgType::Information, ui::MsgButtons::OK);
   } catch (const Exception& e) {
     ui::MessageDlg(Owner,
                    ui::Format(ui::LoadStr(IDS_EXPORT_FAILED), {dialog.FileName, e.GetMessage()}),

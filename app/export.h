@@ -114,6 +114,7 @@ void ExportDocument(HWND Owner, const TFileList& List, TExportSettings& Settings
 // Writes List as a text list with these settings into a new file beside FileName, which is
 // replaced only once the whole list is written. Raises EFCreateError or EWriteError (the list
 // could not be written) or EStringFormat (a stored value cannot be decoded); FileName is then
-// left as it was.
-void WriteExportFile(const TFileList& List, const std::wstring& FileName,
+// left as it was. Returns how many entries were left out because their value could not be
+// converted (its encoding is not registered).
+int32_t WriteExportFile(const TFileList& List, const std::wstring& FileName,
                      const TExportSettings& Settings);

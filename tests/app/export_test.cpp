@@ -391,6 +391,22 @@ TEST_F(ExportTest, WritesWhatTheTextExportWritesInEachFormat) {
   EXPECT_EQ(FilesIn(Dir.Path()), 1u);  // nothing left beside it
 }
 
+TEST_F(ExportTest, EntriesWithAnUnknownEncodingAreLeftOutAndCounted) {
+  Add(L"a.txt", "MD5", MD5Value);
+  Add(L"b.txt", "MD5", "whatever", "ZZ");
+  Add(L"c.txt", "MD5", "other", "ZZ");
+  const std::wstring target = Dir.Path() + L"\\out.txt";
+  AnswerOK();  // BSD-style writes hexadecimal, so every value needs its encoder
+  Script.AnswerFile(target);
+  Export();
+  ASSERT_EQ(Script.Asked().size(), 3u);
+  EXPECT_EQ(Asked(2).Type, ui::MsgType::Information);
+  EXPECT_EQ(Asked(2).Text.rfind(L"2 entries", 0), 0u) << ui::ToUtf8(Asked(2).Text);
+  const std::string written = ReadFileBytes(target);
+  EXPECT_NE(written.find("(a.txt)"), std::string::npos);
+  EXPECT_EQ(written.find("(b.txt)"), std::string::npos);
+}
+
 TEST_F(ExportTest, AFailedExportIsReportedAndLeavesTheEarlierFile) {
   Add(L"a.txt", "MD5", MD5Value);
   Add(L"b.txt", "MD5", "zzzz", "UU");  // cannot be decoded
