@@ -1,5 +1,7 @@
 #include "ui/listview.h"
 
+#include <uxtheme.h>
+
 #include <algorithm>
 
 #include "ui/app.h"
@@ -17,6 +19,8 @@ void ListView::Create(Window& parent, DWORD style, DWORD exStyle) {
                            parent.Handle(), reinterpret_cast<HMENU>(INT_PTR(Id())),
                            Application::Get().Instance(), nullptr);
   Attach(h);
+  // The Explorer theme paints the hot-tracked row and header item like the shell's lists.
+  SetWindowTheme(h, L"Explorer", nullptr);
   if (exStyle) Send(LVM_SETEXTENDEDLISTVIEWSTYLE, exStyle, exStyle);
   SetBackColor(backColor_);
   ApplyFont();
