@@ -189,6 +189,11 @@ class TMainForm : public ui::Form {
   void ClearDocument();
   void OpenDocument(const std::wstring& FileName);
   void RunVerify(bool Auto);
+  // Update and verify windows (update.cpp, verify.cpp).
+  void RunUpdate(bool Auto);
+  void ToolUpdateActionExecute();
+  void ToolVerifyActionExecute();
+  void ToolVerifyActionUpdate(ui::Action& A);
   void ShowTips();
 
   // Export command (export.cpp).

@@ -48,6 +48,9 @@ void TMainForm::CreateActions() {
   Action(ID_OPTS_SAVE).OnExecute = [this] { OptsSaveActionExecute(); };
   Action(ID_FILE_EXIT).OnExecute = [this] { Close(); };
   Action(ID_TOOL_CALC).OnExecute = [this] { ToolCalcActionExecute(); };
+  Action(ID_TOOL_UPDATE).OnExecute = [this] { ToolUpdateActionExecute(); };
+  Action(ID_TOOL_VERIFY).OnExecute = [this] { ToolVerifyActionExecute(); };
+  Action(ID_TOOL_VERIFY).OnUpdate = [this](ui::Action& A) { ToolVerifyActionUpdate(A); };
   InitEditActions();
   // The commands of the other units hook in here.
   Action(ID_FILE_EXPORT).OnExecute = [this] { FileExportActionExecute(); };

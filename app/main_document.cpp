@@ -30,5 +30,4 @@ bool TMainForm::SaveDocument(bool) {
   return false;
 }
 void TMainForm::OpenDocument(const std::wstring&) {}
-void TMainForm::RunVerify(bool) {}
 void TMainForm::ShowTips() {}

@@ -1,0 +1,107 @@
+#include "app/update.h"
+
+#include "app/main.h"
+#include "hash/coders.h"
+#include "hash/registry.h"
+#include "ui/strings.h"
+
+TUpdateForm::TUpdateForm(HWND Owner) : TProcessForm(IDD_UPDATE, Owner) {
+  ModeAllBox.OnClick = [this] { ModeAllBoxClick(); };
+  ModeSizeBox.OnClick = ModeTimeBox.OnClick = ModeHashBox.OnClick = [this] { ModeNewBoxClick(); };
+  FindNewBox.OnClick = [this] { FindNewBoxClick(); };
+}
+
+void TUpdateForm::OnInitDialog() {
+  TProcessForm::OnInitDialog();
+  std::vector<std::string> names;
+  HashBox.Clear();
+  int32_t index = FillHasherNames(names);
+  for (const std::string& n : names) HashBox.Add(ui::FromUtf8(n));
+  HashBox.SetItemIndex(index);
+  names.clear();
+  CodeBox.Clear();
+  index = FillCoderNames(names);
+  for (const std::string& n : names) CodeBox.Add(ui::FromUtf8(n));
+  CodeBox.SetItemIndex(index);
+}
+
+void TUpdateForm::Init(ui::ListView* AList, TFileList* ADocument, TNotifyEvent AOnDone,
+                       bool AAutoStart) {
+  TProcessForm::Init(AList, ADocument, std::move(AOnDone), AAutoStart);
+  MaskEdit.SetText(Document->UpdateMask);
+  RecurseBox.SetChecked(Document->UpdateRecurse);
+  FindNewBox.SetChecked(Document->UpdateFind);
+  int hash = HashBox.FindExact(ui::FromUtf8(Document->UpdateHash));
+  if (hash >= 0) HashBox.SetItemIndex(hash);
+  if (TCoderClass coder = FindCoder(Document->UpdateCode)) {
+    int code = CodeBox.FindExact(ui::FromUtf8(coder->DisplayName()));
+    if (code >= 0) CodeBox.SetItemIndex(code);
+  }
+  ModeAllBox.SetChecked(Document->UpdateMode == 0);
+  ModeSizeBox.SetChecked((Document->UpdateMode & umSize) != 0);
+  ModeTimeBox.SetChecked((Document->UpdateMode & umTime) != 0);
+  ModeHashBox.SetChecked((Document->UpdateMode & umHash) != 0);
+  UpdateControls();
+}
+
+bool TUpdateForm::Prepare(const std::wstring& Folder) {
+  // Plain assignment: naming the folder of a new document is not a change to save.
+  if (Document->ListFolder.empty()) Document->ListFolder = Folder;
+  Document->SetUpdateMask(MaskEdit.Text());
+  Document->SetUpdateRecurse(RecurseBox.Checked());
+  Document->SetUpdateFind(FindNewBox.Checked());
+  Document->SetUpdateHash(ui::ToUtf8(HashBox.Text()));
+  if (TCoderClass coder = FindCoderByDisplayName(ui::ToUtf8(CodeBox.Text())))
+    Document->SetUpdateCode(coder->CoderName());
+  Document->SetUpdateMode(0);
+  const std::pair<ui::CheckBox*, TUpdateMode> modes[] = {
+      {&ModeSizeBox, umSize}, {&ModeTimeBox, umTime}, {&ModeHashBox, umHash}};
+  for (const auto& [box, mode] : modes)
+    if (box->Checked()) Document->SetUpdateMode(Document->UpdateMode | mode);
+  return Document->PrepareUpdate(Folder, BytesTotal, FilesSelected);
+}
+
+void TUpdateForm::UpdateControls() {
+  const bool find = FindNewBox.Checked();
+  for (ui::Control* c :
+       {static_cast<ui::Control*>(&MaskLabel), static_cast<ui::Control*>(&MaskEdit),
+        static_cast<ui::Control*>(&RecurseBox), static_cast<ui::Control*>(&DefaultBox),
+        static_cast<ui::Control*>(&HashLabel), static_cast<ui::Control*>(&HashBox),
+        static_cast<ui::Control*>(&CodeLabel), static_cast<ui::Control*>(&CodeBox)})
+    c->SetEnabled(find);
+}
+
+void TUpdateForm::ModeAllBoxClick() {
+  if (ModeChanging) return;
+  ModeChanging = true;
+  const bool all = ModeAllBox.Checked();
+  ModeSizeBox.SetChecked(!all);
+  ModeTimeBox.SetChecked(!all);
+  ModeHashBox.SetChecked(!all);
+  ModeChanging = false;
+}
+
+void TUpdateForm::ModeNewBoxClick() {
+  if (ModeChanging) return;
+  ModeChanging = true;
+  ModeAllBox.SetChecked(!ModeSizeBox.Checked() && !ModeTimeBox.Checked() &&
+                        !ModeHashBox.Checked());
+  ModeChanging = false;
+}
+
+void TUpdateForm::FindNewBoxClick() {
+  UpdateControls();
+}
+
+std::wstring TUpdateForm::SuccessText() {
+  return ui::LoadStr(IDS_UPDATE_SUCCESS);
+}
+
+void TMainForm::RunUpdate(bool Auto) {
+  TUpdateForm form(Handle());
+  RunProcessWindow(form, RecentFolders, &ListView, FileList.get(), [this](ui::Window*) { DoRefreshList(); }, Auto);
+}
+
+void TMainForm::ToolUpdateActionExecute() {
+  RunUpdate(false);
+}
