@@ -219,13 +219,19 @@ bool RadioButton::Checked() {
 }
 
 namespace {
-// Clears the other radio buttons of the group (the dialog's WS_GROUP groups).
+// Clears the other radio buttons of the group (the dialog's WS_GROUP groups). It walks the
+// sibling windows itself: GetNextDlgGroupItem skips hidden and disabled buttons, which would
+// leave a disabled button checked beside the new choice.
 void ClearSiblings(HWND self) {
-  HWND parent = GetParent(self);
-  HWND h = self;
-  for (int guard = 0; guard < 256; ++guard) {
-    h = GetNextDlgGroupItem(parent, h, FALSE);
-    if (!h || h == self) break;
+  HWND first = self;
+  while (!(GetWindowLongPtrW(first, GWL_STYLE) & WS_GROUP)) {
+    HWND prev = GetWindow(first, GW_HWNDPREV);
+    if (!prev) break;
+    first = prev;
+  }
+  for (HWND h = first; h; h = GetWindow(h, GW_HWNDNEXT)) {
+    if (h != first && (GetWindowLongPtrW(h, GWL_STYLE) & WS_GROUP)) break;
+    if (h == self) continue;
     LONG_PTR type = GetWindowLongPtrW(h, GWL_STYLE) & BS_TYPEMASK;
     if (type == BS_AUTORADIOBUTTON || type == BS_RADIOBUTTON)
       SendMessageW(h, BM_SETCHECK, BST_UNCHECKED, 0);

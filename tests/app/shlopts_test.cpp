@@ -14,14 +14,22 @@ namespace fs = std::filesystem;
 
 namespace {
 
-const wchar_t* const Classes = L"Software\\Classes\\";
+const HKEY User = HKEY_CURRENT_USER, Machine = HKEY_LOCAL_MACHINE;
+
+// The classes key of an extension or file type.
+std::wstring Cls(const std::wstring& Name) {
+  return L"Software\\Classes\\" + Name;
+}
 
 std::wstring FolderPath(int csidl) {
   wchar_t path[MAX_PATH];
   if (FAILED(SHGetFolderPathW(nullptr, csidl, nullptr, SHGFP_TYPE_CURRENT, path))) return {};
-  std::wstring p = path;
-  if (csidl == CSIDL_APPDATA) p += L"\\Microsoft\\Internet Explorer\\Quick Launch";
-  return p;
+  return std::wstring(path) +
+         (csidl == CSIDL_APPDATA ? L"\\Microsoft\\Internet Explorer\\Quick Launch" : L"");
+}
+
+bool LinkExists(int csidl, const std::wstring& name) {
+  return fs::exists(FolderPath(csidl) + L"\\" + name + L".lnk");
 }
 
 bool KeyPresent(HKEY root, const std::wstring& key) {
@@ -46,16 +54,22 @@ void WriteSz(HKEY root, const std::wstring& key, const wchar_t* name, const std:
                             static_cast<DWORD>((data.size() + 1) * sizeof(wchar_t))));
 }
 
+void EnsureKey(HKEY root, const std::wstring& key) {
+  HKEY h;
+  ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(root, key.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
+                                           nullptr, &h, nullptr));
+  RegCloseKey(h);
+}
+
 std::set<std::wstring> ValueNames(HKEY root, const std::wstring& key) {
   std::set<std::wstring> names;
   HKEY k;
   if (RegOpenKeyExW(root, key.c_str(), 0, KEY_READ, &k) != ERROR_SUCCESS) return names;
   wchar_t name[16384];
-  for (DWORD i = 0;; ++i) {
-    DWORD len = 16384;
-    if (RegEnumValueW(k, i, name, &len, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
+  for (DWORD i = 0, len = 16384;
+       RegEnumValueW(k, i, name, &len, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
+       ++i, len = 16384)
     names.insert(name);
-  }
   RegCloseKey(k);
   return names;
 }
@@ -68,20 +82,11 @@ std::set<std::wstring> Links(const std::wstring& folder) {
   return names;
 }
 
-const std::pair<HKEY, std::wstring> WatchedKeys[] = {
-    {HKEY_CURRENT_USER, RunKeyName},
-    {HKEY_LOCAL_MACHINE, RunKeyName},
-    {HKEY_CURRENT_USER, std::wstring(Classes) + L".#ml"},
-    {HKEY_LOCAL_MACHINE, std::wstring(Classes) + L".#ml"},
-    {HKEY_CURRENT_USER, std::wstring(Classes) + L".sfv"},
-    {HKEY_LOCAL_MACHINE, std::wstring(Classes) + L".sfv"},
-    {HKEY_CURRENT_USER, std::wstring(Classes) + L".md5"},
-    {HKEY_LOCAL_MACHINE, std::wstring(Classes) + L".md5"},
-    {HKEY_CURRENT_USER, std::wstring(Classes) + L"Jurnvalt"},
-    {HKEY_LOCAL_MACHINE, std::wstring(Classes) + L"Jurnvalt"},
-    {HKEY_CURRENT_USER, std::wstring(Classes) + L"OtherSums"},
-    {HKEY_LOCAL_MACHINE, std::wstring(Classes) + L"OtherSums"},
-};
+// A file type of another program that opens checksum files.
+void AddOtherHandler(HKEY root, const std::wstring& ext, const std::wstring& type) {
+  WriteSz(root, Cls(ext), nullptr, type);
+  WriteSz(root, Cls(type + L"\\shell\\open\\command"), nullptr, L"\"C:\\Other\\other.exe\" \"%1\"");
+}
 
 const int WatchedFolders[] = {
     CSIDL_STARTUP,   CSIDL_COMMON_STARTUP,   CSIDL_DESKTOPDIRECTORY, CSIDL_COMMON_DESKTOPDIRECTORY,
@@ -91,8 +96,11 @@ class ShellIntegrationTest : public ::testing::Test {
  protected:
   void SetUp() override {
     comInit_ = SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED));
-    for (const auto& [root, key] : WatchedKeys)
-      keys_.push_back({root, key, KeyPresent(root, key), ValueNames(root, key)});
+    // What each test may change, to be put back as it was.
+    for (HKEY root : {User, Machine})
+      for (const std::wstring& key : {std::wstring(RunKeyName), Cls(L".#ml"), Cls(L".sfv"),
+                                      Cls(L".md5"), Cls(L"Jurnvalt"), Cls(L"OtherSums")})
+        keys_.push_back({root, key, KeyPresent(root, key), ValueNames(root, key)});
     for (int f : WatchedFolders) folders_[f] = Links(FolderPath(f));
     quickExisted_ = fs::exists(FolderPath(CSIDL_APPDATA));
 
@@ -107,15 +115,14 @@ class ShellIntegrationTest : public ::testing::Test {
 
   void TearDown() override {
     for (const auto& k : keys_) {
-      if (!k.existed) {
-        RegDeleteTreeW(k.root, k.key.c_str());
-        continue;
-      }
       HKEY h;
-      if (RegOpenKeyExW(k.root, k.key.c_str(), 0, KEY_ALL_ACCESS, &h) != ERROR_SUCCESS) continue;
-      for (const auto& name : ValueNames(k.root, k.key))
-        if (!k.values.count(name)) RegDeleteValueW(h, name.c_str());
-      RegCloseKey(h);
+      if (!k.existed)
+        RegDeleteTreeW(k.root, k.key.c_str());
+      else if (RegOpenKeyExW(k.root, k.key.c_str(), 0, KEY_ALL_ACCESS, &h) == ERROR_SUCCESS) {
+        for (const auto& name : ValueNames(k.root, k.key))
+          if (!k.values.count(name)) RegDeleteValueW(h, name.c_str());
+        RegCloseKey(h);
+      }
     }
     for (const auto& [f, before] : folders_)
       for (const auto& name : Links(FolderPath(f)))
@@ -146,7 +153,19 @@ class ShellIntegrationTest : public ::testing::Test {
     throw std::runtime_error("no item");
   }
 
-  // Opens the state, sets the extension's item to checked and applies; returns its record.
+  // Opens the state, changes the box of one of the integration's parts and applies.
+  std::unique_ptr<TShellIntegration> Apply(TIntegrationBox TShellIntegration::*box, bool checked,
+                                           bool allUsers = false) {
+    auto s = Load(allUsers);
+    TIntegrationBox& b = (*s).*box;
+    EXPECT_TRUE(b.Enabled);
+    EXPECT_NE(b.Checked, checked);
+    b.Checked = checked;
+    s->ApplyIntegration();
+    return s;
+  }
+
+  // The same for the extension's item; returns its record.
   TFileAss Associate(const wchar_t* ext, bool checked, bool allUsers = false) {
     auto s = Load(allUsers);
     TAssItem& item = Item(*s, ext);
@@ -155,20 +174,6 @@ class ShellIntegrationTest : public ::testing::Test {
     item.Checked = checked;
     s->ApplyIntegration();
     return *item.Ass;
-  }
-
-  void EnsureKey(HKEY root, const std::wstring& key) {
-    HKEY h;
-    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(root, key.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
-                                             nullptr, &h, nullptr));
-    RegCloseKey(h);
-  }
-
-  // A file type of another program that opens checksum files.
-  void AddOtherHandler(HKEY root, const std::wstring& ext, const std::wstring& type) {
-    WriteSz(root, Classes + ext, nullptr, type);
-    WriteSz(root, Classes + type + L"\\shell\\open\\command", nullptr,
-            L"\"C:\\Other\\other.exe\" \"%1\"");
   }
 
   std::wstring Program;
@@ -193,129 +198,95 @@ TEST(ExpandEnvUpperTest, ExpandsUpperCasesAndTrims) {
   EXPECT_EQ(L"C:\\TOOLS\\SUMS.EXE -A", ExpandEnvUpper(L" \t%JV_SHL_X%\\sums.exe -a \r\n"));
   EXPECT_EQ(L"%JV_SHL_UNSET%\\A", ExpandEnvUpper(L"%JV_SHL_unset%\\a"));
   // Longer than the first buffer.
-  const std::wstring longDir(1500, L'd');
-  SetEnvironmentVariableW(L"JV_SHL_X", longDir.c_str());
-  const std::wstring r = ExpandEnvUpper(L"%JV_SHL_X%\\x");
-  EXPECT_EQ(std::wstring(1500, L'D') + L"\\X", r);
+  SetEnvironmentVariableW(L"JV_SHL_X", std::wstring(1500, L'd').c_str());
+  EXPECT_EQ(std::wstring(1500, L'D') + L"\\X", ExpandEnvUpper(L"%JV_SHL_X%\\x"));
   SetEnvironmentVariableW(L"JV_SHL_X", nullptr);
 }
 
+// Quoted, with arguments, with environment variables, in any letter case; a value that is no
+// string comes first and is passed over.
 TEST_F(ShellIntegrationTest, RunValueOfAnyFormIsFoundAndRemovedUnderItsOwnName) {
-  auto upper = [](std::wstring s) {
-    CharUpperBuffW(s.data(), static_cast<DWORD>(s.size()));
-    return s;
-  };
-  const std::wstring forms[] = {L"\"" + Program + L"\" /min", upper(Program),
-                                L"%JV_SHL_DIR%\\jurnvalt.EXE -verify"};
-  for (const std::wstring& data : forms) {
+  std::wstring upper = Program;
+  CharUpperBuffW(upper.data(), static_cast<DWORD>(upper.size()));
+  for (const std::wstring& data :
+       {L"\"" + Program + L"\" /min", upper, std::wstring(L"%JV_SHL_DIR%\\jurnvalt.EXE -verify")}) {
     SCOPED_TRACE(data);
-    EnsureKey(HKEY_CURRENT_USER, RunKeyName);
-    // A value that is no string comes first and is passed over.
+    EnsureKey(User, RunKeyName);
     const DWORD number = 1;
-    RegSetKeyValueW(HKEY_CURRENT_USER, RunKeyName, L"AAA Number", REG_DWORD, &number,
-                    sizeof(number));
-    WriteSz(HKEY_CURRENT_USER, RunKeyName, L"Another Tool", L"C:\\Other\\other.exe");
-    WriteSz(HKEY_CURRENT_USER, RunKeyName, L"My Checker", data, REG_EXPAND_SZ);
+    RegSetKeyValueW(User, RunKeyName, L"AAA Number", REG_DWORD, &number, sizeof(number));
+    WriteSz(User, RunKeyName, L"Another Tool", L"C:\\Other\\other.exe");
+    WriteSz(User, RunKeyName, L"My Checker", data, REG_EXPAND_SZ);
 
     auto s = Load();
-    EXPECT_TRUE(s->AutoBox.Checked);
-    EXPECT_TRUE(s->AutoBox.Enabled);
     EXPECT_EQ(L"My Checker", s->AutoName);
     EXPECT_EQ(KindRun, s->AutoKind);
     EXPECT_EQ(ScopeUser, s->AutoScope);
-
-    s->AutoBox.Checked = false;
-    s->ApplyIntegration();
-    const auto names = ValueNames(HKEY_CURRENT_USER, RunKeyName);
-    EXPECT_FALSE(names.count(L"My Checker"));
-    EXPECT_TRUE(names.count(L"Another Tool"));
-    EXPECT_TRUE(names.count(L"AAA Number"));
-    EXPECT_FALSE(names.count(DefaultLinkName));
+    s = Apply(&TShellIntegration::AutoBox, false);
+    EXPECT_EQ(ValueNames(User, RunKeyName),
+              (std::set<std::wstring>{L"AAA Number", L"Another Tool"}));
     EXPECT_FALSE(Load()->AutoBox.Checked);
-    RegDeleteTreeW(HKEY_CURRENT_USER, RunKeyName);
+    RegDeleteTreeW(User, RunKeyName);
   }
 }
 
 TEST_F(ShellIntegrationTest, StartAtLogonScopes) {
   // Without a per-user Run key that place cannot be changed.
-  RegDeleteTreeW(HKEY_CURRENT_USER, RunKeyName);
-  EnsureKey(HKEY_LOCAL_MACHINE, RunKeyName);
+  RegDeleteTreeW(User, RunKeyName);
+  EnsureKey(Machine, RunKeyName);
   auto s = Load();
   EXPECT_FALSE(s->AutoBox.Checked);
   EXPECT_FALSE(s->AutoBox.Enabled);
-  s->AllUsersBox = true;
-  s->AllUsersBoxClick();
-  EXPECT_TRUE(s->AutoBox.Enabled);
-  EXPECT_FALSE(s->AutoBox.Checked);
 
   // A new entry goes where the box points, under the default name, as the bare path.
-  s->AutoBox.Checked = true;
-  s->ApplyIntegration();
-  EXPECT_EQ(Program, ReadSz(HKEY_LOCAL_MACHINE, RunKeyName, DefaultLinkName));
-  EXPECT_FALSE(KeyPresent(HKEY_CURRENT_USER, RunKeyName));
+  Apply(&TShellIntegration::AutoBox, true, true);
+  EXPECT_EQ(Program, ReadSz(Machine, RunKeyName, DefaultLinkName));
+  EXPECT_FALSE(KeyPresent(User, RunKeyName));
 
   // Removal goes where it was found, whatever the box shows.
-  EnsureKey(HKEY_CURRENT_USER, RunKeyName);
-  s = Load();
-  EXPECT_TRUE(s->AutoBox.Checked);
-  EXPECT_EQ(ScopeAllUsers, s->AutoScope);
-  s->AutoBox.Checked = false;
-  s->ApplyIntegration();
-  EXPECT_FALSE(ReadSz(HKEY_LOCAL_MACHINE, RunKeyName, DefaultLinkName));
-  EXPECT_TRUE(ValueNames(HKEY_CURRENT_USER, RunKeyName).empty());
-}
+  EnsureKey(User, RunKeyName);
+  EXPECT_EQ(ScopeAllUsers, Apply(&TShellIntegration::AutoBox, false)->AutoScope);
+  EXPECT_FALSE(ReadSz(Machine, RunKeyName, DefaultLinkName));
+  EXPECT_TRUE(ValueNames(User, RunKeyName).empty());
 
-TEST_F(ShellIntegrationTest, StartupLinkWinsOverRunValueAndIsRemoved) {
-  WriteSz(HKEY_CURRENT_USER, RunKeyName, L"Sums", Program);
+  // A link in the startup folder wins over a Run value.
+  WriteSz(User, RunKeyName, L"Sums", Program);
   ChangeShortCut(CSIDL_STARTUP, true, Program, L"Checker at logon");
-  auto s = Load();
-  EXPECT_TRUE(s->AutoBox.Checked);
+  s = Apply(&TShellIntegration::AutoBox, false);
   EXPECT_EQ(KindLink, s->AutoKind);
   EXPECT_EQ(L"Checker at logon", s->AutoName);
-  s->AutoBox.Checked = false;
-  s->ApplyIntegration();
-  EXPECT_FALSE(fs::exists(FolderPath(CSIDL_STARTUP) + L"\\Checker at logon.lnk"));
+  EXPECT_FALSE(LinkExists(CSIDL_STARTUP, L"Checker at logon"));
 }
 
 TEST_F(ShellIntegrationTest, RenamedLinkIsFoundByItsTargetAndDeleted) {
   const std::wstring desk = FolderPath(CSIDL_DESKTOPDIRECTORY);
   ChangeShortCut(CSIDL_DESKTOPDIRECTORY, true, L"C:\\Other\\other.exe", L"Other tool");
   ChangeShortCut(CSIDL_DESKTOPDIRECTORY, true, Program, DefaultLinkName);
-  ASSERT_TRUE(fs::exists(desk + L"\\Jurnvalt 2.0.lnk"));
+  ASSERT_TRUE(LinkExists(CSIDL_DESKTOPDIRECTORY, L"Jurnvalt 2.0"));
   fs::rename(desk + L"\\Jurnvalt 2.0.lnk", desk + L"\\My sums.lnk");
 
-  auto s = Load();
-  EXPECT_TRUE(s->DeskLinkBox.Checked);
-  EXPECT_TRUE(s->DeskLinkBox.Enabled);
+  auto s = Apply(&TShellIntegration::DeskLinkBox, false);
   EXPECT_EQ(L"My sums", s->DeskName);
   EXPECT_EQ(ScopeUser, s->DeskScope);
   EXPECT_FALSE(s->StartMenuBox.Checked);
-
-  s->DeskLinkBox.Checked = false;
-  s->ApplyIntegration();
-  EXPECT_FALSE(fs::exists(desk + L"\\My sums.lnk"));
-  EXPECT_TRUE(fs::exists(desk + L"\\Other tool.lnk"));
+  EXPECT_FALSE(LinkExists(CSIDL_DESKTOPDIRECTORY, L"My sums"));
+  EXPECT_TRUE(LinkExists(CSIDL_DESKTOPDIRECTORY, L"Other tool"));
 }
 
 TEST_F(ShellIntegrationTest, NewLinksFollowTheScopeAndAreFoundThere) {
   auto s = Load(true);
-  ASSERT_TRUE(s->DeskLinkBox.Enabled);
-  ASSERT_TRUE(s->StartMenuBox.Enabled);
-  s->DeskLinkBox.Checked = true;
-  s->StartMenuBox.Checked = true;
+  ASSERT_TRUE(s->DeskLinkBox.Enabled && s->StartMenuBox.Enabled);
+  s->DeskLinkBox.Checked = s->StartMenuBox.Checked = true;
   s->ApplyIntegration();
-  EXPECT_TRUE(fs::exists(FolderPath(CSIDL_COMMON_DESKTOPDIRECTORY) + L"\\Jurnvalt 2.0.lnk"));
-  EXPECT_TRUE(fs::exists(FolderPath(CSIDL_COMMON_STARTMENU) + L"\\Jurnvalt 2.0.lnk"));
-  EXPECT_FALSE(fs::exists(FolderPath(CSIDL_DESKTOPDIRECTORY) + L"\\Jurnvalt 2.0.lnk"));
+  EXPECT_TRUE(LinkExists(CSIDL_COMMON_DESKTOPDIRECTORY, DefaultLinkName));
+  EXPECT_TRUE(LinkExists(CSIDL_COMMON_STARTMENU, DefaultLinkName));
+  EXPECT_FALSE(LinkExists(CSIDL_DESKTOPDIRECTORY, DefaultLinkName));
 
-  s = Load();
+  s = Apply(&TShellIntegration::StartMenuBox, false);
   EXPECT_TRUE(s->DeskLinkBox.Checked);
   EXPECT_EQ(ScopeAllUsers, s->DeskScope);
   EXPECT_EQ(ScopeAllUsers, s->MenuScope);
-  s->StartMenuBox.Checked = false;
-  s->ApplyIntegration();
-  EXPECT_FALSE(fs::exists(FolderPath(CSIDL_COMMON_STARTMENU) + L"\\Jurnvalt 2.0.lnk"));
-  EXPECT_TRUE(fs::exists(FolderPath(CSIDL_COMMON_DESKTOPDIRECTORY) + L"\\Jurnvalt 2.0.lnk"));
+  EXPECT_FALSE(LinkExists(CSIDL_COMMON_STARTMENU, DefaultLinkName));
+  EXPECT_TRUE(LinkExists(CSIDL_COMMON_DESKTOPDIRECTORY, DefaultLinkName));
 }
 
 TEST_F(ShellIntegrationTest, QuickLaunchNeedsItsFolder) {
@@ -328,115 +299,95 @@ TEST_F(ShellIntegrationTest, QuickLaunchNeedsItsFolder) {
     EXPECT_FALSE(s->QuickBarBox.Enabled);
     fs::create_directories(quick);
   }
-  auto s = Load();
-  EXPECT_FALSE(s->QuickBarBox.Checked);
-  EXPECT_TRUE(s->QuickBarBox.Enabled);
-  s->QuickBarBox.Checked = true;
-  s->ApplyIntegration();
-  EXPECT_TRUE(fs::exists(quick + L"\\Jurnvalt 2.0.lnk"));
-  s = Load();
-  EXPECT_TRUE(s->QuickBarBox.Checked);
-  s->QuickBarBox.Checked = false;
-  s->ApplyIntegration();
-  EXPECT_FALSE(fs::exists(quick + L"\\Jurnvalt 2.0.lnk"));
+  Apply(&TShellIntegration::QuickBarBox, true);
+  EXPECT_TRUE(LinkExists(CSIDL_APPDATA, DefaultLinkName));
+  Apply(&TShellIntegration::QuickBarBox, false);
+  EXPECT_FALSE(LinkExists(CSIDL_APPDATA, DefaultLinkName));
 }
 
 TEST_F(ShellIntegrationTest, AssociationOverAnotherHandlerIsUndone) {
-  const std::wstring sfv = std::wstring(Classes) + L".sfv";
-  AddOtherHandler(HKEY_CURRENT_USER, L".sfv", L"OtherSums");
+  AddOtherHandler(User, L".sfv", L"OtherSums");
   // Taken over per user although the box says all users; the file type follows the box.
   EXPECT_EQ(L"OtherSums", Associate(L".sfv", true, true).Handler);
-  EXPECT_EQ(L"Jurnvalt", ReadSz(HKEY_CURRENT_USER, sfv, nullptr));
-  EXPECT_EQ(L"OtherSums", ReadSz(HKEY_CURRENT_USER, sfv, L"OldHandler"));
-  EXPECT_FALSE(KeyPresent(HKEY_LOCAL_MACHINE, sfv));
-  const std::wstring type = std::wstring(Classes) + L"Jurnvalt";
-  EXPECT_FALSE(KeyPresent(HKEY_CURRENT_USER, type));
-  EXPECT_EQ(L"Checksum file", ReadSz(HKEY_LOCAL_MACHINE, type, nullptr));
-  EXPECT_EQ(L"Checksum file", ReadSz(HKEY_LOCAL_MACHINE, type, L"FriendlyTypeName"));
-  EXPECT_EQ(Program + L",1", ReadSz(HKEY_LOCAL_MACHINE, type + L"\\DefaultIcon", nullptr));
+  EXPECT_EQ(L"Jurnvalt", ReadSz(User, Cls(L".sfv"), nullptr));
+  EXPECT_EQ(L"OtherSums", ReadSz(User, Cls(L".sfv"), L"OldHandler"));
+  EXPECT_FALSE(KeyPresent(Machine, Cls(L".sfv")));
+  const std::wstring type = Cls(L"Jurnvalt");
+  EXPECT_FALSE(KeyPresent(User, type));
+  EXPECT_EQ(L"Checksum file", ReadSz(Machine, type, nullptr));
+  EXPECT_EQ(L"Checksum file", ReadSz(Machine, type, L"FriendlyTypeName"));
+  EXPECT_EQ(Program + L",1", ReadSz(Machine, type + L"\\DefaultIcon", nullptr));
   EXPECT_EQ(L"\"" + Program + L"\" \"%1\"",
-            ReadSz(HKEY_LOCAL_MACHINE, type + L"\\shell\\open\\command", nullptr));
+            ReadSz(Machine, type + L"\\shell\\open\\command", nullptr));
   EXPECT_EQ(1, Notifications);
 
   EXPECT_EQ(ScopeUser, Associate(L".sfv", false).Scope);
-  EXPECT_EQ(L"OtherSums", ReadSz(HKEY_CURRENT_USER, sfv, nullptr));
+  EXPECT_EQ(L"OtherSums", ReadSz(User, Cls(L".sfv"), nullptr));
   EXPECT_EQ(2, Notifications);
   EXPECT_FALSE(Item(*Load(), L".sfv").Checked);
-}
 
-TEST_F(ShellIntegrationTest, AllUsersHandlerIsBroughtBackAfterPerUserAssociation) {
-  const std::wstring ml = std::wstring(Classes) + L".#ml";
-  AddOtherHandler(HKEY_LOCAL_MACHINE, L".#ml", L"OtherSums");
+  // A handler only in the all-users classes comes back after a per-user association: an empty
+  // per-user value would hide it.
+  AddOtherHandler(Machine, L".#ml", L"OtherSums");
   Associate(L".#ml", true);
-  EXPECT_EQ(L"Jurnvalt", ReadSz(HKEY_CURRENT_USER, ml, nullptr));
-  EXPECT_EQ(L"OtherSums", ReadSz(HKEY_LOCAL_MACHINE, ml, nullptr));
+  EXPECT_EQ(L"Jurnvalt", ReadSz(User, Cls(L".#ml"), nullptr));
+  EXPECT_EQ(L"OtherSums", ReadSz(Machine, Cls(L".#ml"), nullptr));
   Associate(L".#ml", false);
-  // An empty per-user value would hide the other program's association.
-  EXPECT_EQ(L"OtherSums", ReadSz(HKEY_CURRENT_USER, ml, nullptr));
+  EXPECT_EQ(L"OtherSums", ReadSz(User, Cls(L".#ml"), nullptr));
 }
 
-TEST_F(ShellIntegrationTest, ExtensionWithoutFileTypeGoesByScopeAndIsEmptiedOnRemoval) {
-  const std::wstring md5 = std::wstring(Classes) + L".md5";
+TEST_F(ShellIntegrationTest, ExtensionWithoutHandlerGoesByScopeAndIsEmptiedOnRemoval) {
   Associate(L".md5", true, true);
-  EXPECT_EQ(L"Jurnvalt", ReadSz(HKEY_LOCAL_MACHINE, md5, nullptr));
-  EXPECT_FALSE(ReadSz(HKEY_LOCAL_MACHINE, md5, L"OldHandler"));
-  EXPECT_FALSE(KeyPresent(HKEY_CURRENT_USER, md5));
+  EXPECT_EQ(L"Jurnvalt", ReadSz(Machine, Cls(L".md5"), nullptr));
+  EXPECT_FALSE(ReadSz(Machine, Cls(L".md5"), L"OldHandler"));
+  EXPECT_FALSE(KeyPresent(User, Cls(L".md5")));
   EXPECT_EQ(ScopeAllUsers, Associate(L".md5", false).Scope);
-  EXPECT_EQ(L"", ReadSz(HKEY_LOCAL_MACHINE, md5, nullptr));
-}
+  EXPECT_EQ(L"", ReadSz(Machine, Cls(L".md5"), nullptr));
 
-TEST_F(ShellIntegrationTest, OldHandlerNamingOurTypeIsNotRestored) {
-  // Our file type name, but opening another program: not associated with this one.
-  const std::wstring sfv = std::wstring(Classes) + L".sfv";
-  AddOtherHandler(HKEY_CURRENT_USER, L".sfv", L"Jurnvalt");
+  // Our file type name, but opening another program: not associated with this one, and not
+  // restored on removal.
+  AddOtherHandler(User, L".sfv", L"Jurnvalt");
   Associate(L".sfv", true);
-  EXPECT_EQ(L"Jurnvalt", ReadSz(HKEY_CURRENT_USER, sfv, L"OldHandler"));
+  EXPECT_EQ(L"Jurnvalt", ReadSz(User, Cls(L".sfv"), L"OldHandler"));
   Associate(L".sfv", false);
-  EXPECT_EQ(L"", ReadSz(HKEY_CURRENT_USER, sfv, nullptr));
+  EXPECT_EQ(L"", ReadSz(User, Cls(L".sfv"), nullptr));
 }
 
 TEST_F(ShellIntegrationTest, OldSystemsHaveNoPerUserAssociations) {
-  WriteSz(HKEY_CURRENT_USER, std::wstring(Classes) + L".sfv", nullptr, L"Jurnvalt");
-  WriteSz(HKEY_CURRENT_USER, std::wstring(Classes) + L"Jurnvalt\\shell\\open\\command", nullptr,
-          L"\"" + Program + L"\" \"%1\"");
+  WriteSz(User, Cls(L".sfv"), nullptr, L"Jurnvalt");
+  WriteSz(User, Cls(L"Jurnvalt\\shell\\open\\command"), nullptr, L"\"" + Program + L"\" \"%1\"");
   auto modern = Load();
   EXPECT_TRUE(Item(*modern, L".sfv").Checked);
   EXPECT_TRUE(Item(*modern, L".sfv").Enabled);
 
   auto s = Load(false, 4);
-  for (const TAssItem& item : s->AssListBox) {
-    EXPECT_FALSE(item.Checked) << item.Ass->Ext.c_str();
-    EXPECT_FALSE(item.Enabled) << item.Ass->Ext.c_str();
-  }
+  for (const TAssItem& item : s->AssListBox) EXPECT_FALSE(item.Checked || item.Enabled);
   s->AllUsersBox = true;
   s->AllUsersBoxClick();
-  for (const TAssItem& item : s->AssListBox) EXPECT_TRUE(item.Enabled) << item.Ass->Ext.c_str();
+  for (const TAssItem& item : s->AssListBox) EXPECT_TRUE(item.Enabled);
 }
 
 TEST_F(ShellIntegrationTest, ApplyWithoutChangesTouchesNothing) {
-  WriteSz(HKEY_CURRENT_USER, RunKeyName, L"Sums", Program);
+  WriteSz(User, RunKeyName, L"Sums", Program);
   ChangeShortCut(CSIDL_DESKTOPDIRECTORY, true, Program, L"Sums");
-  WriteSz(HKEY_CURRENT_USER, std::wstring(Classes) + L".md5", nullptr, L"Jurnvalt");
-  WriteSz(HKEY_CURRENT_USER, std::wstring(Classes) + L"Jurnvalt\\shell\\open\\command", nullptr,
-          L"\"" + Program + L"\"");
+  WriteSz(User, Cls(L".md5"), nullptr, L"Jurnvalt");
+  WriteSz(User, Cls(L"Jurnvalt\\shell\\open\\command"), nullptr, L"\"" + Program + L"\"");
   auto s = Load();
-  ASSERT_TRUE(s->AutoBox.Checked);
-  ASSERT_TRUE(s->DeskLinkBox.Checked);
-  ASSERT_TRUE(Item(*s, L".md5").Checked);
+  ASSERT_TRUE(s->AutoBox.Checked && s->DeskLinkBox.Checked && Item(*s, L".md5").Checked);
 
   // Change the system behind the dialog's back: any write would show.
-  RegDeleteKeyValueW(HKEY_CURRENT_USER, RunKeyName, L"Sums");
+  RegDeleteKeyValueW(User, RunKeyName, L"Sums");
   fs::remove(FolderPath(CSIDL_DESKTOPDIRECTORY) + L"\\Sums.lnk");
-  WriteSz(HKEY_CURRENT_USER, std::wstring(Classes) + L".md5", nullptr, L"Elsewhere");
+  WriteSz(User, Cls(L".md5"), nullptr, L"Elsewhere");
   s->AllUsersBox = true;
   s->AllUsersBoxClick();
   s->ApplyIntegration();
 
-  EXPECT_FALSE(ReadSz(HKEY_CURRENT_USER, RunKeyName, L"Sums"));
-  EXPECT_FALSE(ReadSz(HKEY_LOCAL_MACHINE, RunKeyName, DefaultLinkName));
-  EXPECT_FALSE(fs::exists(FolderPath(CSIDL_DESKTOPDIRECTORY) + L"\\Sums.lnk"));
-  EXPECT_EQ(L"Elsewhere", ReadSz(HKEY_CURRENT_USER, std::wstring(Classes) + L".md5", nullptr));
-  EXPECT_FALSE(KeyPresent(HKEY_LOCAL_MACHINE, std::wstring(Classes) + L"Jurnvalt"));
+  EXPECT_FALSE(ReadSz(User, RunKeyName, L"Sums"));
+  EXPECT_FALSE(ReadSz(Machine, RunKeyName, DefaultLinkName));
+  EXPECT_FALSE(LinkExists(CSIDL_DESKTOPDIRECTORY, L"Sums"));
+  EXPECT_EQ(L"Elsewhere", ReadSz(User, Cls(L".md5"), nullptr));
+  EXPECT_FALSE(KeyPresent(Machine, Cls(L"Jurnvalt")));
   EXPECT_EQ(0, Notifications);
 }
 

@@ -115,6 +115,15 @@ TEST_F(UiTest, RadioButtonsClearTheirGroupAndClickWhenChecked) {
   EXPECT_TRUE(form.R1.Click());
   EXPECT_FALSE(form.R3.Checked());
   EXPECT_EQ(clicked, (std::vector<int>{1, 2, 3, 1}));
+  // A disabled or hidden button of the group is cleared too.
+  form.R1.SetEnabled(false);
+  form.R2.SetChecked(true);
+  EXPECT_FALSE(form.R1.Checked());
+  form.R1.SetEnabled(true);
+  form.R1.SetChecked(true);
+  ShowWindow(form.R1.Handle(), SW_HIDE);
+  form.R3.SetChecked(true);
+  EXPECT_FALSE(form.R1.Checked());
 }
 
 TEST_F(UiTest, ComboBoxChooseRunsChangeButProgramSelectionDoesNot) {
