@@ -54,23 +54,14 @@ class GuardedText {
 
 }  // namespace
 
+// Registry and display names; whether values compare with letter case.
 TEST(Coders, NamesAndCase) {
-  struct TName {
-    TCoderClass Coder;
-    const char *Name, *Shown;
-    bool Cased;
-  };
-  const TName names[] = {{Binary, "TCoder", "Binary", true},
-                         {HEX, "HEX", "Hexadecimal", false},
-                         {HEXi, "HEXi", "Hexadecimal inversed", false},
-                         {MIME64, "MIME64", "MIME Base 64", true},
-                         {UU, "UU", "UU Coding", true},
-                         {XX, "XX", "XX Coding", true}};
-  for (const auto& n : names) {
-    EXPECT_EQ(n.Coder->CoderName(), n.Name);
-    EXPECT_EQ(n.Coder->DisplayName(), n.Shown);
-    EXPECT_EQ(n.Coder->CaseSensitive(), n.Cased) << n.Name;
-  }
+  std::string names;
+  for (TCoderClass c : AllCoders)
+    names += c->CoderName() + "=" + c->DisplayName() + (c->CaseSensitive() ? "|" : " (any case)|");
+  EXPECT_EQ(names,
+            "TCoder=Binary|HEX=Hexadecimal (any case)|HEXi=Hexadecimal inversed (any case)|"
+            "MIME64=MIME Base 64|UU=UU Coding|XX=XX Coding|");
   EXPECT_EQ(CoderNameOf("TCoder_A_B"), "A_B");
 }
 
