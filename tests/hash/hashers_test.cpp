@@ -46,9 +46,9 @@ const std::string MillionA(1000000, 'a');
 }  // namespace
 
 // RFC 1320, RFC 1321, the RIPEMD-160 reference vectors, FIPS 180 and 180-1, the CRC-32 check
-// value (digest least significant byte first), the rotate-xor examples; then lengths around the
-// padding boundary for each bit-count byte order: 55 bytes end in one final block, 56 (K448) to 64
-// in two.
+// value (digest least significant byte first), the rotate-xor examples. Padding: 55 bytes end in
+// one final block, 56 to 64 in two; K448 (56) and Alnum (62) cover the middle, MD5 and SHA-1 (one
+// per bit-count byte order) the two ends.
 TEST(Hashers, KnownAnswers) {
   const struct {
     THasherClass Class;
