@@ -164,6 +164,24 @@ class TMainForm : public ui::Form {
   // The entries of the selected rows, in display order.
   std::vector<TFileItem*> SelectedItems();
 
+  // Document commands (main_document.cpp, doccmds.cpp).
+  void InitDocumentActions();
+  // " %d items", with the time a load or save took (in days) when it is above zero.
+  void ShowStatus(double Elapsed);
+  // The document's name-conversion event during a text import.
+  bool QueryImportCodePage(const std::string& RawName, std::wstring& Name);
+  // Imports a text list into the cleared document; an aborted import leaves it empty.
+  void ImportTextFile(const std::wstring& FileName);
+  void FileNewActionExecute();
+  void FileOpenActionExecute();
+  void FileSaveActionExecute();
+  void FileSaveActionUpdate(ui::Action& A);
+  void FileSaveAsActionExecute();
+  void FileImportActionExecute();
+  void FilePropsActionExecute();
+  void HelpTipsActionExecute();
+  void HelpAboutActionExecute();
+
   // Hash menus: items under EditHashItem/MenuHashItem and EditCodeItem/MenuCodeItem; their click
   // handlers get the menu and the item's command ID.
   void ItemHashItemClick(HMENU Menu, UINT Id);

@@ -52,6 +52,7 @@ void TMainForm::CreateActions() {
   Action(ID_TOOL_VERIFY).OnExecute = [this] { ToolVerifyActionExecute(); };
   Action(ID_TOOL_VERIFY).OnUpdate = [this](ui::Action& A) { ToolVerifyActionUpdate(A); };
   InitEditActions();
+  InitDocumentActions();
   // The commands of the other units hook in here.
   Action(ID_FILE_EXPORT).OnExecute = [this] { FileExportActionExecute(); };
 }

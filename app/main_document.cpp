@@ -1,7 +1,16 @@
-// Main window: the document routines that the window's lifecycle relies on. The document
-// commands' unit completes the ones marked as such.
+// Main window: the document routines: the save question, save, clear, open and import, and the
+// status line that reports them.
 #include "app/main.h"
+
+#include <cmath>
+
+#include "app/calc.h"
+#include "app/dlgconv.h"
+#include "app/doccmds.h"
+#include "app/res/doccmds_res.h"
 #include "app/res/main_res.h"
+#include "document/stream.h"
+#include "ui/app.h"
 #include "ui/prompts.h"
 #include "ui/strings.h"
 
@@ -25,9 +34,111 @@ void TMainForm::ClearDocument() {
   UpdateCaption();
 }
 
-// To be completed by the document commands.
-bool TMainForm::SaveDocument(bool) {
-  return false;
+bool TMainForm::SaveDocument(bool AskName) {
+  std::wstring name = FileList->ListFileName;
+  if (AskName || name.empty()) {
+    if (name.empty()) name = FileList->ListFolder + ui::LoadStr(IDS_DOC_DEFNAME);
+    ui::FileDialog dialog = ChecksumFileDialog(true);
+    dialog.FileName = name;
+    if (!dialog.Execute(HandleIfCreated())) return false;
+    name = dialog.FileName;
+  }
+  StatusBar.SetSimpleText(ui::Format(ui::LoadStr(IDS_DOC_SAVING), {name}));
+  ui::ProcessMessages();
+  const double start = LocalNow();
+  try {
+    FileList->SaveToXML(name);
+  } catch (...) {
+    ShowStatus(LocalNow() - start);
+    throw;
+  }
+  ShowStatus(LocalNow() - start);
+  if (name != FileList->ListFileName) {
+    FileList->ListFileName = name;
+    FileList->ListFolder = FolderOf(name);
+  }
+  UpdateCaption();
+  return true;
 }
-void TMainForm::OpenDocument(const std::wstring&) {}
-void TMainForm::ShowTips() {}
+
+void TMainForm::OpenDocument(const std::wstring& FileName) {
+  StatusBar.SetSimpleText(ui::Format(ui::LoadStr(IDS_DOC_LOADING), {FileName}));
+  ui::ProcessMessages();
+  double elapsed = 0;
+  try {
+    // The first bytes decide; a file that cannot be opened fails before the document goes.
+    std::string head;
+    {
+      TFileStream file(FileName, fmOpenRead);
+      char buffer[8];
+      head.assign(buffer, file.Read(buffer, sizeof(buffer)));
+    }
+    ClearDocument();
+    if (IsChecksumFileHead(head)) {
+      const double start = LocalNow();
+      std::wstring message;
+      int32_t column = 0, line = 0;
+      bool loaded;
+      try {
+        loaded = FileList->LoadFromXML(FileName, UseMSSAX, message, column, line);
+      } catch (...) {
+        elapsed = LocalNow() - start;
+        throw;
+      }
+      if (loaded) {
+        elapsed = LocalNow() - start;
+        FileList->ListFileName = FileName;
+        FileList->ListFolder = FolderOf(FileName);
+        UpdateCaption();
+        RefreshList();
+      } else {
+        ClearDocument();
+        ui::MessageDlg(HandleIfCreated(),
+                       ui::Format(ui::LoadStr(IDS_DOC_XMLERROR),
+                                  {message, std::to_wstring(line), std::to_wstring(column)}),
+                       ui::MsgType::Error, ui::MsgButtons::OK);
+      }
+    } else {
+      ImportTextFile(FileName);
+    }
+  } catch (...) {
+    ShowStatus(elapsed);
+    throw;
+  }
+  ShowStatus(elapsed);
+}
+
+void TMainForm::ImportTextFile(const std::wstring& FileName) {
+  ImportCodeSkip = CodeSkip;
+  FileList->OnConvertName = [this](const std::string& RawName, std::wstring& Name) {
+    return QueryImportCodePage(RawName, Name);
+  };
+  TFileStream file(FileName, fmOpenRead);
+  if (FileList->ImportTextList(file)) {
+    FileList->ListFolder = FolderOf(FileName);
+    RefreshList();
+  } else {
+    ClearDocument();
+  }
+}
+
+bool TMainForm::QueryImportCodePage(const std::string& RawName, std::wstring& Name) {
+  return DecodeImportedName(RawName, Name, ImportCodeSkip, CodeSkip, CodeMode, Encoding, ShowCode);
+}
+
+void TMainForm::ShowStatus(double Elapsed) {
+  if (FileList->GetCount() == 0) {
+    StatusBar.SetSimpleText(L"");
+    return;
+  }
+  std::wstring text =
+      ui::Format(ui::LoadStr(IDS_DOC_ITEMS), {std::to_wstring(FileList->GetCount())});
+  if (Elapsed > 0) {
+    if (Elapsed * 24 * 60 * 60 * 1000 >= 1)
+      text = ui::Format(ui::LoadStr(IDS_DOC_FOR), {text, FormatElapsed(Elapsed)});
+    else
+      text = ui::Format(ui::LoadStr(IDS_DOC_FORLESS), {text});
+  }
+  StatusBar.SetSimpleText(text);
+}
+
