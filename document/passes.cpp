@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "document/data.h"
@@ -95,31 +96,47 @@ class TNewFileScan {
 
   bool Scan(const std::wstring& Rel) {
     if (!List.DoStatus(Root + Rel + Mask)) return false;
+    // With a mask that takes every name, the file listing is the folder listing too: one
+    // listing per folder instead of two, remembering the sub-folders for afterwards.
+    const bool every_name = Mask == L"*.*" || Mask == L"*";
+    std::vector<std::wstring> subs;
     {
       TListing files(Root + Rel + Mask);
       for (; const WIN32_FIND_DATAW* item = files.Current(); files.Next())
-        if (!IsDirectory(*item)) AddFile(Rel, *item);
+        if (!IsDirectory(*item))
+          AddFile(Rel, *item);
+        else if (every_name && List.UpdateRecurse && !IsDotName(item->cFileName))
+          subs.push_back(item->cFileName);
       if (files.Failed()) return List.DoScanError(Root + Rel, files.ErrorCode());
     }
     if (!List.UpdateRecurse) return true;
+    if (every_name) {
+      for (const std::wstring& sub : subs)
+        if (!Enter(Rel + sub + L'\\')) return false;
+      return true;
+    }
 
     TListing folders(Root + Rel + L"*.*");
-    for (; const WIN32_FIND_DATAW* item = folders.Current(); folders.Next()) {
-      if (!IsDirectory(*item) || IsDotName(item->cFileName)) continue;
-      std::wstring sub = Rel + item->cFileName + L'\\';
-      TFolderId id;
-      bool known = GetFolderId(Root + sub, id);
-      if (known && std::find(Path.begin(), Path.end(), id) != Path.end()) continue;
-      if (known) Path.push_back(id);
-      bool go_on = Scan(sub);
-      if (known) Path.pop_back();
-      if (!go_on) return false;
-    }
+    for (; const WIN32_FIND_DATAW* item = folders.Current(); folders.Next())
+      if (IsDirectory(*item) && !IsDotName(item->cFileName) &&
+          !Enter(Rel + item->cFileName + L'\\'))
+        return false;
     if (folders.Failed()) return List.DoScanError(Root + Rel, folders.ErrorCode());
     return true;
   }
 
  private:
+  // Scans a sub-folder unless it is one of the folders being scanned already.
+  bool Enter(const std::wstring& Sub) {
+    TFolderId id;
+    bool known = GetFolderId(Root + Sub, id);
+    if (known && std::find(Path.begin(), Path.end(), id) != Path.end()) return true;
+    if (known) Path.push_back(id);
+    bool go_on = Scan(Sub);
+    if (known) Path.pop_back();
+    return go_on;
+  }
+
   void Push(const std::wstring& Folder) {
     TFolderId id;
     if (GetFolderId(Folder, id)) Path.push_back(id);
@@ -165,6 +182,26 @@ bool SameHash(const std::string& A, const std::string& B, bool CaseSensitive) {
   return A.size() == B.size() &&
          std::equal(A.begin(), A.end(), B.begin(), [&](char a, char b) { return lower(a) == lower(b); });
 }
+
+// A registry look-up that remembers its last answer: the entries of a document mostly share
+// one hash type and one encoding, and the registries do not change while a pass runs.
+template <class TClass, TClass (*Lookup)(std::string_view)>
+class TLastFound {
+ public:
+  TClass Find(const std::string& Name) {
+    if (!Valid || Name != LastName) {
+      LastName = Name;
+      Last = Lookup(Name);
+      Valid = true;
+    }
+    return Last;
+  }
+
+ private:
+  std::string LastName;
+  TClass Last = nullptr;
+  bool Valid = false;
+};
 
 // One read buffer for a whole pass: under Wine allocating and freeing it costs more than
 // reading a small file.
@@ -263,13 +300,15 @@ bool TFileList::PrepareVerify(const std::wstring& Folder, int64_t& TotalBytes, i
 bool TFileList::ProcessItems(const std::wstring& Folder, bool IsUpdate) {
   const size_t count = Items.size();
   TReadBuffer buffer;
+  TLastFound<THasherClass, FindHasher> hashers;
+  TLastFound<TCoderClass, FindCoder> coders;
   for (size_t i = 0; i < count && i < Items.size(); i++) {
     TFileItem& item = *Items[i];
     if (!item.Selected) continue;
     if (!DoStatus(item.FileName)) return false;
 
-    THasherClass hasher_class = FindHasher(item.HashType);
-    TCoderClass coder = FindCoder(item.HashCode);
+    THasherClass hasher_class = hashers.Find(item.HashType);
+    TCoderClass coder = coders.Find(item.HashCode);
     if (!hasher_class || !coder) {
       item.State = fsInvalid;
       if (!DoItemDone(&item, false)) return false;
