@@ -6,16 +6,9 @@
 #include "gtest/gtest.h"
 #include "hash/errors.h"
 #include "hash/registry.h"
+#include "tests/items.h"
 
 namespace {
-TFileItem* AddEntry(TFileList& List, const std::wstring& Name) {
-  auto item = std::make_unique<TFileItem>();
-  item->FileName = Name;
-  item->Owner = &List;
-  List.Items.push_back(std::move(item));
-  return List.Items.back().get();
-}
-
 std::wstring AssertionMessage(const std::function<void()>& Call) {
   try {
     Call();
@@ -26,21 +19,8 @@ std::wstring AssertionMessage(const std::function<void()>& Call) {
 }
 }  // namespace
 
-TEST(FileItem, NewEntryHasDefaultsAndNoChanges) {
-  TFileItem item;
-  EXPECT_EQ(item.FileTime, 0);
-  EXPECT_EQ(item.FileSize, -1);
-  EXPECT_EQ(item.NewSize, 0);
-  EXPECT_EQ(item.HashType, "MD5");
-  EXPECT_EQ(item.HashCode, "HEX");
-  EXPECT_EQ(item.State, fsNone);
-  EXPECT_FALSE(item.Selected);
-  EXPECT_EQ(item.Owner, nullptr);
-  EXPECT_FALSE(item.TimeChanged());
-  EXPECT_FALSE(item.SizeChanged());
-}
-
-// Each setter: the same value leaves the document clean, another value marks it.
+// Each setter: the same value leaves the document clean, another value (letter case counts)
+// marks it.
 TEST(FileItem, SettersMarkModifiedOnlyOnChange) {
   struct Case {
     const char* Name;
@@ -64,24 +44,41 @@ TEST(FileItem, SettersMarkModifiedOnlyOnChange) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.Name);
     TFileList list;
-    TFileItem* item = AddEntry(list, L"a\\b.txt");
-    c.SetSame(*item);
+    TFileItem& item = AddItem(list, L"a\\b.txt");  // a new entry has the defaults
+    c.SetSame(item);
     EXPECT_FALSE(list.Modified);
-    c.SetOther(*item);
+    c.SetOther(item);
     EXPECT_TRUE(list.Modified);
     list.Modified = false;
-    c.SetOther(*item);
+    c.SetOther(item);
     EXPECT_FALSE(list.Modified) << "the value was not stored";
   }
+
+  TFileList list;
+  list.SetUpdateFind(true);
+  list.SetUpdateMode(0);
+  list.SetUpdateHash("MD5");
+  list.SetVerifySize(true);
+  list.SetVerifyFolder(L"");
+  list.SetUpdateFolder(L"C:\\");
+  list.Modified = false;
+  list.SetUpdateFolder(L"C:\\");
+  EXPECT_FALSE(list.Modified);
+  list.SetUpdateFolder(L"c:\\");
+  EXPECT_TRUE(list.Modified);
+  list.Modified = false;
+  list.SetUpdateHash("Md5");
+  EXPECT_TRUE(list.Modified);
 }
 
-TEST(FileItem, SetterWithoutOwnerFailsItsAssertionAndStoresNothing) {
+// Even a setter that would change nothing checks the owner first.
+TEST(FileItem, AssertionsNameTheirLine) {
   TFileItem item;
   EXPECT_EQ(AssertionMessage([&] { item.SetFileName(L"x"); }),
             L"Assertion failure (data, line 304)");
   EXPECT_EQ(AssertionMessage([&] { item.SetFileTime(5); }), L"Assertion failure (data, line 310)");
   EXPECT_EQ(AssertionMessage([&] { item.SetFileSize(5); }), L"Assertion failure (data, line 316)");
-  EXPECT_EQ(AssertionMessage([&] { item.SetHashType("SHA1"); }),
+  EXPECT_EQ(AssertionMessage([&] { item.SetHashType("MD5"); }),
             L"Assertion failure (data, line 322)");
   EXPECT_EQ(AssertionMessage([&] { item.SetHashCode("UU"); }),
             L"Assertion failure (data, line 328)");
@@ -89,14 +86,15 @@ TEST(FileItem, SetterWithoutOwnerFailsItsAssertionAndStoresNothing) {
             L"Assertion failure (data, line 334)");
   EXPECT_EQ(AssertionMessage([&] { item.SetFileNote(L"x"); }),
             L"Assertion failure (data, line 340)");
-  // Even a setter that would change nothing checks the owner first.
-  EXPECT_EQ(AssertionMessage([&] { item.SetHashType("MD5"); }),
-            L"Assertion failure (data, line 322)");
-  EXPECT_TRUE(item.FileName.empty());
-  EXPECT_EQ(item.FileTime, 0);
-  EXPECT_EQ(item.FileSize, -1);
+  EXPECT_TRUE(item.FileName.empty() && item.HashValue.empty() && item.FileNote.empty());
+  EXPECT_EQ(item.FileTime + item.FileSize, -1);
   EXPECT_EQ(item.HashCode, "HEX");
-  EXPECT_TRUE(item.HashValue.empty());
+
+  TFileList list;
+  AddItem(list, L"a");
+  EXPECT_EQ(list.GetItem(0)->FileName, L"a");
+  EXPECT_EQ(AssertionMessage([&] { list.GetItem(1); }), L"Assertion failure (data, line 353)");
+  EXPECT_EQ(AssertionMessage([&] { list.GetItem(-1); }), L"Assertion failure (data, line 353)");
 }
 
 TEST(FileItem, TimeAndSizeChangeTests) {
@@ -125,8 +123,7 @@ TEST(FileItem, TimeAndSizeChangeTests) {
   item.NewSize = 0;
   item.NewTime = 7;
   item.State = fsNone;
-  EXPECT_FALSE(item.SizeChanged());
-  EXPECT_FALSE(item.TimeChanged());
+  EXPECT_FALSE(item.SizeChanged() || item.TimeChanged());
 }
 
 // Hex values compare ignoring case; the other encodings' alphabets are case-sensitive.
@@ -161,28 +158,19 @@ TEST(FileItem, HashChangeTestFollowsTheEncodersCaseRule) {
   EXPECT_FALSE(item.HashChanged()) << "not judged yet";
 }
 
-TEST(FileList, NewAndClearedDocumentsHaveDefaults) {
+TEST(FileList, ClearRestoresTheDefaultsAndKeepsTheEvents) {
   TFileList list;
   const auto expectDefaults = [](const TFileList& l) {
-    EXPECT_EQ(l.GetCount(), 0);
-    EXPECT_TRUE(l.ListFileName.empty());
-    EXPECT_TRUE(l.ListFolder.empty());
-    EXPECT_TRUE(l.UpdateFolder.empty());
-    EXPECT_TRUE(l.UpdateMask.empty());
-    EXPECT_TRUE(l.UpdateFind);
-    EXPECT_EQ(l.UpdateMode, 0);
-    EXPECT_TRUE(l.UpdateRecurse);
-    EXPECT_EQ(l.UpdateHash, "MD5");
-    EXPECT_EQ(l.UpdateCode, "HEX");
-    EXPECT_TRUE(l.VerifyFolder.empty());
-    EXPECT_FALSE(l.VerifyTime);
-    EXPECT_TRUE(l.VerifySize);
-    EXPECT_EQ(l.LastUpdate, 0);
-    EXPECT_FALSE(l.Modified);
+    EXPECT_EQ(l.GetCount() + l.UpdateMode + l.LastUpdate, 0);
+    EXPECT_TRUE(l.ListFileName.empty() && l.ListFolder.empty() && l.UpdateFolder.empty() &&
+                l.UpdateMask.empty() && l.VerifyFolder.empty());
+    EXPECT_TRUE(l.UpdateFind && l.UpdateRecurse && l.VerifySize);
+    EXPECT_FALSE(l.VerifyTime || l.Modified);
+    EXPECT_EQ(l.UpdateHash + l.UpdateCode, "MD5HEX");
   };
   expectDefaults(list);
 
-  AddEntry(list, L"a");
+  AddItem(list, L"a");
   list.ListFileName = L"c:\\x.#ml";
   list.ListFolder = L"c:\\";
   list.SetUpdateFolder(L"c:\\data");
@@ -212,34 +200,11 @@ TEST(FileList, NewAndClearedDocumentsHaveDefaults) {
   EXPECT_FALSE(list.FindIndex(L"a", at));
 }
 
-TEST(FileList, SettingSettersMarkModifiedOnlyOnChange) {
-  TFileList list;
-  list.SetUpdateFind(true);
-  list.SetUpdateMode(0);
-  list.SetUpdateHash("MD5");
-  list.SetVerifySize(true);
-  list.SetVerifyFolder(L"");
-  EXPECT_FALSE(list.Modified);
-  list.SetUpdateHash("Md5");
-  EXPECT_TRUE(list.Modified);
-  list.Modified = false;
-  list.SetUpdateMode(umTime);
-  EXPECT_TRUE(list.Modified);
-  list.Modified = false;
-  list.SetUpdateMode(umTime);
-  list.SetUpdateFolder(L"");
-  EXPECT_FALSE(list.Modified);
-  list.SetUpdateFolder(L"C:\\");
-  list.Modified = false;
-  list.SetUpdateFolder(L"c:\\");
-  EXPECT_TRUE(list.Modified) << "letter case counts";
-}
-
 TEST(FileList, DeleteRemovesOwnEntriesAndMarksEvenForeignOnes) {
   TFileList list;
-  AddEntry(list, L"a");
-  TFileItem* b = AddEntry(list, L"b");
-  AddEntry(list, L"c");
+  AddItem(list, L"a");
+  TFileItem* b = &AddItem(list, L"b");
+  AddItem(list, L"c");
   list.NameIndex.Add(b);
   EXPECT_EQ(list.Delete(b), 1);
   EXPECT_TRUE(list.Modified);
@@ -248,16 +213,15 @@ TEST(FileList, DeleteRemovesOwnEntriesAndMarksEvenForeignOnes) {
   int32_t at = -1;
   EXPECT_FALSE(list.FindIndex(L"b", at)) << "the index must not keep the freed entry";
 
-
   list.Modified = false;
   TFileList other;
-  TFileItem* foreign = AddEntry(other, L"a");
-  EXPECT_EQ(list.Delete(foreign), -1);
+  TFileItem& foreign = AddItem(other, L"a");
+  EXPECT_EQ(list.Delete(&foreign), -1);
   EXPECT_TRUE(list.Modified);
   EXPECT_EQ(list.GetCount(), 2);
   // The foreign entry still belongs to its own document, untouched.
   EXPECT_EQ(other.GetCount(), 1);
-  EXPECT_EQ(foreign->FileName, L"a");
+  EXPECT_EQ(foreign.FileName, L"a");
   EXPECT_EQ(list.Delete(nullptr), -1);
 
   list.Modified = false;
@@ -267,56 +231,33 @@ TEST(FileList, DeleteRemovesOwnEntriesAndMarksEvenForeignOnes) {
   EXPECT_EQ(list.GetItem(0)->FileName, L"c");
 }
 
-TEST(FileList, GetItemOutsideTheListFailsItsAssertion) {
-  TFileList list;
-  AddEntry(list, L"a");
-  EXPECT_EQ(list.GetItem(0)->FileName, L"a");
-  EXPECT_EQ(AssertionMessage([&] { list.GetItem(1); }), L"Assertion failure (data, line 353)");
-  EXPECT_EQ(AssertionMessage([&] { list.GetItem(-1); }), L"Assertion failure (data, line 353)");
-}
-
-TEST(FileList, RaisersWithoutHandlersGoOn) {
+TEST(FileList, RaisersGoOnWithoutHandlersAndPassTheAnswersOn) {
   TFileList list;
   TFileItem item;
-  EXPECT_TRUE(list.DoStatus(L"x"));
-  EXPECT_TRUE(list.DoItemDone(&item, false));
+  EXPECT_TRUE(list.DoStatus(L"x") && list.DoItemDone(&item, false));
   EXPECT_TRUE(list.DoScanError(L"c:\\x\\", 5));
+  // Without a handler a raw name is widened through the ANSI code page.
   std::wstring name = L"stale";
   EXPECT_TRUE(list.DoConvertName("dir\\caf\xe9.txt", name));
+  EXPECT_EQ(name.substr(0, 7), L"dir\\caf");
   if (GetACP() == 1252) {
     EXPECT_EQ(name, L"dir\\caf\u00e9.txt");
-  } else {
-    EXPECT_EQ(name.substr(0, 7), L"dir\\caf");
   }
   EXPECT_TRUE(list.DoConvertName("", name));
   EXPECT_TRUE(name.empty());
-}
 
-TEST(FileList, RaisersPassArgumentsAndAnswers) {
-  TFileList list;
-  TFileItem item;
-  std::wstring seenFolder;
-  uint32_t seenCode = 0;
+  std::wstring seen;
   list.OnScanError = [&](const std::wstring& f, uint32_t c) {
-    seenFolder = f;
-    seenCode = c;
-    return false;
+    return seen = f + std::to_wstring(c), false;
+  };
+  list.OnItemDone = [&](TFileItem* i, bool ok) { return i == &item && ok; };
+  list.OnConvertName = [](const std::string& raw, std::wstring& n) {
+    return n = std::wstring(raw.begin(), raw.end()) + L"!", raw != "stop";
   };
   EXPECT_FALSE(list.DoScanError(L"c:\\locked\\", 5));
-  EXPECT_EQ(seenFolder, L"c:\\locked\\");
-  EXPECT_EQ(seenCode, 5u);
-
-  TFileItem* seenItem = nullptr;
-  list.OnItemDone = [&](TFileItem* i, bool ok) { return seenItem = i, ok; };
+  EXPECT_EQ(seen, L"c:\\locked\\5");
   EXPECT_TRUE(list.DoItemDone(&item, true));
   EXPECT_FALSE(list.DoItemDone(&item, false));
-  EXPECT_EQ(seenItem, &item);
-
-  list.OnConvertName = [](const std::string& raw, std::wstring& name) {
-    name = std::wstring(raw.begin(), raw.end()) + L"!";
-    return raw != "stop";
-  };
-  std::wstring name;
   EXPECT_TRUE(list.DoConvertName("go", name));
   EXPECT_EQ(name, L"go!");
   EXPECT_FALSE(list.DoConvertName("stop", name));

@@ -91,17 +91,14 @@ TEST(TimeText, ParsesWithoutRangeChecks) {
   EXPECT_EQ(ParseTimeText(L"0x10:x10:X10"), (16 * 60 + 16) * 60 + 16);
 }
 
-TEST(UpdateModeText, FormatsInFixedOrder) {
-  EXPECT_EQ(FormatUpdateMode(0), "");
-  EXPECT_EQ(FormatUpdateMode(umSize), "Size");
-  EXPECT_EQ(FormatUpdateMode(umHash), "Hash");
-  EXPECT_EQ(FormatUpdateMode(umSize | umHash), "Size, Hash");
-  EXPECT_EQ(FormatUpdateMode(umTime | umHash), "Time, Hash");
-  EXPECT_EQ(FormatUpdateMode(umHash | umTime | umSize), "Size, Time, Hash");
-  for (TUpdateModes m = 0; m < 8; ++m) EXPECT_EQ(ParseUpdateMode(FormatUpdateMode(m)), m);
-}
-
-TEST(UpdateModeText, ParsesMessyInput) {
+TEST(UpdateModeText, FormatsInFixedOrderAndParsesMessyInput) {
+  const char* texts[] = {"",     "Size",       "Time",       "Size, Time",
+                         "Hash", "Size, Hash", "Time, Hash", "Size, Time, Hash"};
+  for (TUpdateModes m = 0; m < 8; ++m) {
+    EXPECT_EQ(FormatUpdateMode(m), texts[m]);
+    EXPECT_EQ(ParseUpdateMode(texts[m]), m);
+  }
+  // Messy input.
   EXPECT_EQ(ParseUpdateMode("  Size \t, HASH,empty, ,bogus"), umSize | umHash);
   EXPECT_EQ(ParseUpdateMode("size;time"), 0);
   EXPECT_EQ(ParseUpdateMode(""), 0);

@@ -4,18 +4,13 @@
 
 #include "document/data.h"
 #include "gtest/gtest.h"
+#include "tests/items.h"
 
 namespace {
 // Entries owned by the document, listed in the name index in the order given.
 struct IndexedList {
   TFileList List;
-  TFileItem* Add(const std::wstring& Name) {
-    auto item = std::make_unique<TFileItem>();
-    item->FileName = Name;
-    item->Owner = &List;
-    List.Items.push_back(std::move(item));
-    return List.Items.back().get();
-  }
+  TFileItem* Add(const std::wstring& Name) { return &AddItem(List, Name); }
   // The way the new-file scan grows the index: look up, then insert where the lookup points.
   void InsertSorted(const std::wstring& Name) {
     int32_t index;
@@ -50,22 +45,17 @@ TEST(NameIndex, FindIndexGivesFirstPositionNotBelowTheName) {
   EXPECT_FALSE(d.List.FindIndex(L"a", index));
   EXPECT_EQ(index, 0);
 
-  d.List.NameIndex.Add(d.Add(L"c"));
-  d.List.NameIndex.Add(d.Add(L"a"));
-  d.List.NameIndex.Add(d.Add(L"B"));
+  for (const wchar_t* n : {L"c", L"a", L"B"}) d.List.NameIndex.Add(d.Add(n));
   d.List.NameIndex.Sort();
-  EXPECT_EQ(d.List.NameIndex[0]->FileName, L"a");
-  EXPECT_EQ(d.List.NameIndex[1]->FileName, L"B");
-  EXPECT_EQ(d.List.NameIndex[2]->FileName, L"c");
+  EXPECT_EQ(
+      d.List.NameIndex[0]->FileName + d.List.NameIndex[1]->FileName + d.List.NameIndex[2]->FileName,
+      L"aBc");
   EXPECT_EQ(d.List.NameIndex[3], nullptr);
-  EXPECT_TRUE(d.List.FindIndex(L"b", index));
-  EXPECT_EQ(index, 1);
-  EXPECT_FALSE(d.List.FindIndex(L"d", index));
-  EXPECT_EQ(index, 3);
-  EXPECT_FALSE(d.List.FindIndex(L"", index));
-  EXPECT_EQ(index, 0);
-  EXPECT_FALSE(d.List.FindIndex(L"bb", index));
-  EXPECT_EQ(index, 2);
+  const std::pair<const wchar_t*, int32_t> lookups[] = {{L"b", 1}, {L"d", 3}, {L"", 0}, {L"bb", 2}};
+  for (const auto& [name, at] : lookups) {
+    EXPECT_EQ(d.List.FindIndex(name, index), at == 1) << testing::PrintToString(std::wstring(name));
+    EXPECT_EQ(index, at);
+  }
 }
 
 TEST(NameIndex, NonAsciiNamesMatchIgnoringCase) {
