@@ -6,34 +6,26 @@
 #include "app/itemprop.h"
 #include "hash/daycount.h"
 #include "hash/registry.h"
-#include "ui/prompts.h"
+#include "tests/app/testkit.h"
 
 namespace {
 
+constexpr int64_t Stored = 45000LL * SecondsPerDay + 3723;  // 01:02:03
+
 class ItemPropTest : public ::testing::Test {
  protected:
-  ItemPropTest() {
+  ItemPropTest() : Item(AddItem(Doc, L"sub\\a.txt", "CRC32", "HEX", "0a1b")) {
     RegisterStandardClasses();
-    auto item = std::make_unique<TFileItem>();
-    item->Owner = &Doc;
-    item->FileName = L"sub\\a.txt";
-    item->FileTime = 45000LL * SecondsPerDay + 3723;  // 01:02:03
-    item->FileSize = 1234;
-    item->HashType = "CRC32";
-    item->HashCode = "HEX";
-    item->HashValue = "0a1b";
-    item->FileNote = L"note";
-    Item = item.get();
-    Doc.Items.push_back(std::move(item));
+    Item.FileTime = Stored;
+    Item.FileSize = 1234;
+    Item.FileNote = L"note";
   }
-  void TearDown() override {
-    for (const std::wstring& f : Script.Failures()) ADD_FAILURE() << ui::ToUtf8(f);
-  }
+  void TearDown() override { ExpectNoFailures(Script); }
   // Shows the dialog on Item; `drive` acts as the user. Returns the modal result; on OK the
   // fields are stored as the Edit command does.
   int Run(std::function<void(TItemPropForm&)> drive) {
     TItemPropForm f(nullptr);
-    f.SetItem(Item);
+    f.SetItem(&Item);
     Script.AnswerDialog([&](ui::Dialog&) { drive(f); });
     int result = f.ShowModal();
     if (result == IDOK) f.SaveToItem();
@@ -41,51 +33,46 @@ class ItemPropTest : public ::testing::Test {
   }
 
   TFileList Doc;
-  TFileItem* Item = nullptr;
+  TFileItem& Item;
   ui::Script Script;
 };
 
 }  // namespace
 
-TEST_F(ItemPropTest, OpensWithTheEntryAndOkWithoutEditsChangesNothing) {
-  int result = Run([&](TItemPropForm& f) {
-    EXPECT_EQ(f.Caption(), L"Item properties");
-    EXPECT_EQ(f.NameEdit.Text(), L"sub\\a.txt");
-    EXPECT_EQ(f.HashEdit.Text(), L"0a1b");
-    EXPECT_EQ(f.TypeBox.Items(), (std::vector<std::wstring>{L"MD5", L"CRC32", L"SHA1"}));
-    EXPECT_EQ(f.CodeBox.Items(), (std::vector<std::wstring>{L"Hexadecimal", L"MIME Base 64",
-                                                            L"UU Coding", L"XX Coding"}));
-    EXPECT_EQ(f.LastTypeIndex, 1);
-    EXPECT_EQ(f.LastCodeIndex, 0);
-    EXPECT_EQ(f.SizeEdit.Text(), L"1234");
-    EXPECT_EQ(f.NoteMemo.Text(), L"note");
-    // Both pickers hold the stored time as it is, date and time of day.
-    EXPECT_DOUBLE_EQ(f.DateEdit.DateTime(), 45000 + 3723.0 / SecondsPerDay);
-    SYSTEMTIME t = f.TimeEdit.Value();
-    EXPECT_EQ(t.wHour * 3600 + t.wMinute * 60 + t.wSecond, 3723);
-    EXPECT_TRUE(f.OKButton.Click());
-  });
-  EXPECT_EQ(result, IDOK);
-  EXPECT_FALSE(Doc.Modified);
-  EXPECT_EQ(Item->FileTime, 45000LL * SecondsPerDay + 3723);
-  EXPECT_EQ(Item->HashValue, "0a1b");
-}
-
 TEST_F(ItemPropTest, OkStoresOnlyTheChangedFields) {
   EXPECT_EQ(Run([&](TItemPropForm& f) {
-              f.NoteMemo.SetText(L"line 1\r\nline 2");
-              f.SizeEdit.SetText(L"-7");  // a negative size is stored; it means unknown
-              f.OKButton.Click();
+              EXPECT_EQ(f.Caption(), L"Item properties");
+              EXPECT_EQ(f.NameEdit.Text(), L"sub\\a.txt");
+              EXPECT_EQ(f.HashEdit.Text(), L"0a1b");
+              EXPECT_EQ(f.TypeBox.Items(), (std::vector<std::wstring>{L"MD5", L"CRC32", L"SHA1"}));
+              EXPECT_EQ(f.CodeBox.Items(),
+                        (std::vector<std::wstring>{L"Hexadecimal", L"MIME Base 64", L"UU Coding",
+                                                   L"XX Coding"}));
+              EXPECT_EQ(f.LastTypeIndex, 1);
+              EXPECT_EQ(f.LastCodeIndex, 0);
+              EXPECT_EQ(f.SizeEdit.Text(), L"1234");
+              EXPECT_EQ(f.NoteMemo.Text(), L"note");
+              // Both pickers hold the stored time as it is, date and time of day.
+              EXPECT_DOUBLE_EQ(f.DateEdit.DateTime(), 45000 + 3723.0 / SecondsPerDay);
+              SYSTEMTIME t = f.TimeEdit.Value();
+              EXPECT_EQ(t.wHour * 3600 + t.wMinute * 60 + t.wSecond, 3723);
+              EXPECT_TRUE(f.OKButton.Click());
             }),
             IDOK);
+  EXPECT_FALSE(Doc.Modified);
+  EXPECT_EQ(Item.FileTime, Stored);
+
+  Run([&](TItemPropForm& f) {
+    f.NoteMemo.SetText(L"line 1\r\nline 2");
+    f.SizeEdit.SetText(L"-7");  // a negative size is stored; it means unknown
+    f.OKButton.Click();
+  });
   EXPECT_TRUE(Doc.Modified);
-  EXPECT_EQ(Item->FileNote, L"line 1\r\nline 2");
-  EXPECT_EQ(Item->FileSize, -7);
-  EXPECT_EQ(Item->FileName, L"sub\\a.txt");
-  EXPECT_EQ(Item->HashType, "CRC32");
-  EXPECT_EQ(Item->HashCode, "HEX");
-  EXPECT_EQ(Item->HashValue, "0a1b");
-  EXPECT_EQ(Item->FileTime, 45000LL * SecondsPerDay + 3723);
+  EXPECT_EQ(Item.FileNote, L"line 1\r\nline 2");
+  EXPECT_EQ(Item.FileSize, -7);
+  EXPECT_EQ(Item.FileName, L"sub\\a.txt");
+  EXPECT_EQ(Item.HashType + Item.HashCode + Item.HashValue, "CRC32HEX0a1b");
+  EXPECT_EQ(Item.FileTime, Stored);
 }
 
 TEST_F(ItemPropTest, CancelStoresNothingEvenAfterTheValueWasCleared) {
@@ -101,21 +88,19 @@ TEST_F(ItemPropTest, CancelStoresNothingEvenAfterTheValueWasCleared) {
             }),
             IDCANCEL);
   EXPECT_FALSE(Doc.Modified);
-  EXPECT_EQ(Item->FileName, L"sub\\a.txt");
-  EXPECT_EQ(Item->HashValue, "0a1b");
-  EXPECT_EQ(Item->HashType, "CRC32");
+  EXPECT_EQ(Item.FileName, L"sub\\a.txt");
+  EXPECT_EQ(Item.HashType + Item.HashValue, "CRC320a1b");
 }
 
 TEST_F(ItemPropTest, InvalidSizeKeepsTheDialogOpenWithItsEdits) {
-  Item->FileSize = -1;
+  Item.FileSize = -1;
   EXPECT_EQ(Run([&](TItemPropForm& f) {
               EXPECT_EQ(f.SizeEdit.Text(), L"");
               f.NoteMemo.SetText(L"kept");
               f.SizeEdit.SetText(L"12x");
               f.OKButton.Click();
               EXPECT_EQ(f.ModalResult(), 0);
-              EXPECT_TRUE(f.Visible());
-              EXPECT_TRUE(f.SizeEdit.Focused());
+              EXPECT_TRUE(f.Visible() && f.SizeEdit.Focused());
               EXPECT_EQ(f.NoteMemo.Text(), L"kept");
               ASSERT_EQ(Script.Asked().size(), 2u);
               const ui::Prompt& p = Script.Asked()[1];
@@ -129,25 +114,20 @@ TEST_F(ItemPropTest, InvalidSizeKeepsTheDialogOpenWithItsEdits) {
               f.OKButton.Click();
             }),
             IDOK);
-  EXPECT_EQ(Item->FileSize, -1);
-  EXPECT_EQ(Item->FileNote, L"kept");
+  EXPECT_EQ(Item.FileSize, -1);
+  EXPECT_EQ(Item.FileNote, L"kept");
   // Cancel closes whatever the size says.
   EXPECT_EQ(Run([&](TItemPropForm& f) {
               f.SizeEdit.SetText(L"12x");
               f.CancelButton.Click();
             }),
             IDCANCEL);
-}
 
-TEST_F(ItemPropTest, SizeTextParsing) {
   int64_t size = 99;
-  EXPECT_TRUE(TItemPropForm::TryParseSize(L"", size));
-  EXPECT_EQ(size, 99);
-  EXPECT_TRUE(TItemPropForm::TryParseSize(L"9223372036854775807", size));
-  EXPECT_EQ(size, INT64_MAX);
-  EXPECT_TRUE(TItemPropForm::TryParseSize(L"-12", size));
-  EXPECT_EQ(size, -12);
-  for (const wchar_t* bad : {L"12x", L"9223372036854775808", L" ", L"1 2", L"+-1", L"1e3"})
+  EXPECT_TRUE(TItemPropForm::TryParseSize(L"", size) && size == 99);
+  EXPECT_TRUE(TItemPropForm::TryParseSize(L"9223372036854775807", size) && size == INT64_MAX);
+  EXPECT_TRUE(TItemPropForm::TryParseSize(L"-12", size) && size == -12);
+  for (const wchar_t* bad : {L"9223372036854775808", L" ", L"1 2", L"+-1", L"1e3"})
     EXPECT_FALSE(TItemPropForm::TryParseSize(bad, size)) << ui::ToUtf8(bad);
 }
 
@@ -157,21 +137,20 @@ TEST_F(ItemPropTest, TimeOfDayIsRoundedHalfUpToTheSecond) {
     f.TimeEdit.SetDateTime(40000 + 86399.6 / SecondsPerDay);  // another day: only its time counts
     f.OKButton.Click();
   });
-  EXPECT_EQ(Item->FileTime, 46001LL * SecondsPerDay);
+  EXPECT_EQ(Item.FileTime, 46001LL * SecondsPerDay);
   Run([&](TItemPropForm& f) {
     f.TimeEdit.SetDateTime(46000 + 10.4 / SecondsPerDay);
     f.OKButton.Click();
   });
-  EXPECT_EQ(Item->FileTime, 46001LL * SecondsPerDay + 10);
-}
+  EXPECT_EQ(Item.FileTime, 46001LL * SecondsPerDay + 10);
 
-TEST_F(ItemPropTest, AnEntryWithoutTimeOpensWithNowAndStoresIt) {
-  Item->FileTime = 0;
+  // An entry without a time opens with now and stores it.
+  Item.FileTime = 0;
   Run([&](TItemPropForm& f) {
     EXPECT_LT(std::fabs(f.DateEdit.DateTime() - Now()), 1.0 / 24);
     f.OKButton.Click();
   });
-  EXPECT_LT(std::llabs(Item->FileTime - static_cast<int64_t>(Now() * SecondsPerDay)), 3600);
+  EXPECT_LT(std::llabs(Item.FileTime - static_cast<int64_t>(Now() * SecondsPerDay)), 3600);
 }
 
 TEST_F(ItemPropTest, EncodingChangeConvertsTheValue) {
@@ -183,15 +162,15 @@ TEST_F(ItemPropTest, EncodingChangeConvertsTheValue) {
     EXPECT_TRUE(f.CodeBox.Choose(3));
     f.OKButton.Click();
   });
-  EXPECT_EQ(Item->HashCode, "XX");
+  EXPECT_EQ(Item.HashCode, "XX");
   std::string bytes;
-  TCoder_XX::ClassInfo.Decode(Item->HashValue.data(), -1, bytes);
+  TCoder_XX::ClassInfo.Decode(Item.HashValue.data(), -1, bytes);
   EXPECT_EQ(bytes, "\x0A\x1B");
 }
 
 TEST_F(ItemPropTest, AnUndecodableValueIsAnErrorAndChangesNothing) {
-  Item->HashCode = "UU";
-  Item->HashValue = "z123";
+  Item.HashCode = "UU";
+  Item.HashValue = "z123";
   Run([&](TItemPropForm& f) {
     EXPECT_EQ(f.LastCodeIndex, 2);
     EXPECT_TRUE(f.CodeBox.Choose(1));
@@ -203,22 +182,20 @@ TEST_F(ItemPropTest, AnUndecodableValueIsAnErrorAndChangesNothing) {
     EXPECT_EQ(Script.Asked()[1].Type, ui::MsgType::Error);
     f.OKButton.Click();
   });
-  EXPECT_EQ(Item->HashCode, "UU");
-  EXPECT_EQ(Item->HashValue, "z123");
+  EXPECT_EQ(Item.HashCode + Item.HashValue, "UUz123");
   EXPECT_FALSE(Doc.Modified);
 }
 
 TEST_F(ItemPropTest, UnregisteredTypeAndEncodingAreKept) {
-  Item->HashType = "SHA256";
-  Item->HashCode = "hex";
+  Item.HashType = "SHA256";
+  Item.HashCode = "hex";
   // OK without touching the lists keeps both names.
   Run([&](TItemPropForm& f) {
     EXPECT_EQ(f.TypeBox.ItemIndex(), -1);
     EXPECT_EQ(f.CodeBox.ItemIndex(), -1);
     f.OKButton.Click();
   });
-  EXPECT_EQ(Item->HashType, "SHA256");
-  EXPECT_EQ(Item->HashCode, "hex");
+  EXPECT_EQ(Item.HashType + "/" + Item.HashCode, "SHA256/hex");
   EXPECT_FALSE(Doc.Modified);
   // Choosing an encoding keeps the value as it is and says so.
   Run([&](TItemPropForm& f) {
@@ -226,8 +203,7 @@ TEST_F(ItemPropTest, UnregisteredTypeAndEncodingAreKept) {
     EXPECT_EQ(f.HashEdit.Text(), L"0a1b");
     f.OKButton.Click();
   });
-  EXPECT_EQ(Item->HashCode, "HEX");
-  EXPECT_EQ(Item->HashValue, "0a1b");
+  EXPECT_EQ(Item.HashCode + Item.HashValue, "HEX0a1b");
   ASSERT_EQ(Script.Asked().size(), 3u);
-  EXPECT_NE(Script.Asked()[2].Text.find(L"\"hex\""), std::wstring::npos);
+  EXPECT_TRUE(Contains(Script.Asked()[2].Text, L"\"hex\""));
 }

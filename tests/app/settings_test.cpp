@@ -1,8 +1,11 @@
-// Loading and saving the main window's settings over the three stores.
+// Loading and saving the main window's settings over the three stores; the stores, the value
+// text and the save settings dialog.
 #include <gtest/gtest.h>
 
 #include "app/saveconf.h"
+#include "app/settings.h"
 #include "tests/app/main_fixture.h"
+#include "tests/app/scratch.h"
 
 TEST_F(MainFormTest, LaterStoresOverrideValueByValue) {
   WriteIni(L"General", L"SortMode", L"1");
@@ -89,8 +92,9 @@ TEST_F(MainFormTest, SavedValuesUseTheirTextForms) {
   EXPECT_EQ(h->RecentFolders, f->RecentFolders);
 }
 
-TEST_F(MainFormTest, AMaximizedWindowSavesOnlyItsState) {
+TEST_F(MainFormTest, AMaximizedWindowSavesOnlyItsStateAMinimizedOneItsNormalBounds) {
   auto f = NewForm();
+  f->SetBounds(30, 40, 700, 500);
   f->SetVisible(true);
   f->SetWindowState(wsMaximized);
   TIniStore ini(Ini());
@@ -99,6 +103,14 @@ TEST_F(MainFormTest, AMaximizedWindowSavesOnlyItsState) {
   EXPECT_EQ(ReadIni(L"MainWindow", L"Top"), L"<missing>");
   EXPECT_EQ(ReadIni(L"MainWindow", L"Width"), L"<missing>");
   EXPECT_EQ(NewForm()->SavedWindowState, wsMaximized);
+
+  f->SetWindowState(wsMinimized);
+  f->SaveSettings(ini);
+  EXPECT_EQ(ReadIni(L"MainWindow", L"WindowState"), L"1");
+  EXPECT_EQ(ReadIni(L"MainWindow", L"Width"), L"700");
+  EXPECT_EQ(ReadIni(L"MainWindow", L"Height"), L"500");
+  // Not the far-off place of the minimized window.
+  EXPECT_LT(std::abs(_wtoi(ReadIni(L"MainWindow", L"Left").c_str()) - 30), 200);
 }
 
 TEST_F(MainFormTest, AutoSaveAfterCloseKeepsTheStateTheWindowHad) {
@@ -116,56 +128,31 @@ TEST_F(MainFormTest, AutoSaveAfterCloseKeepsTheStateTheWindowHad) {
   EXPECT_EQ(FindSetting(w, L"Width"), L"");
 }
 
-TEST_F(MainFormTest, AMinimizedWindowSavesTheBoundsItWillBeRestoredTo) {
-  auto f = NewForm();
-  f->SetBounds(30, 40, 700, 500);
-  f->SetVisible(true);
-  f->SetWindowState(wsMinimized);
-  TIniStore ini(Ini());
-  f->SaveSettings(ini);
-  EXPECT_EQ(ReadIni(L"MainWindow", L"WindowState"), L"1");
-  EXPECT_EQ(ReadIni(L"MainWindow", L"Width"), L"700");
-  EXPECT_EQ(ReadIni(L"MainWindow", L"Height"), L"500");
-  // Not the far-off place of the minimized window.
-  EXPECT_LT(std::abs(_wtoi(ReadIni(L"MainWindow", L"Left").c_str()) - 30), 200);
-}
-
 TEST_F(MainFormTest, ColumnsAreTakenOnlyWhole) {
-  const wchar_t* widths[] = {L"100", L"101", L"102", L"103", L"104",
-                             L"105", L"106", L"107", L"108"};
-  // Eight values: ignored.
-  for (int i = 0; i < 8; ++i) WriteIni(L"Columns", std::to_wstring(8 - i).c_str(), widths[i]);
-  auto f = NewForm();
-  EXPECT_EQ(f->ListView.ColumnWidth(0), 200);
-  EXPECT_EQ(f->ListView.ColumnPosition(0), 0);
-  f.reset();
-  // Nine values, the columns in reverse: taken.
-  WriteIni(L"Columns", L"0", widths[8]);
-  f = NewForm();
-  for (int i = 0; i < 9; ++i) {
-    EXPECT_EQ(f->ListView.ColumnPosition(i), 8 - i) << i;
-    EXPECT_EQ(f->ListView.ColumnWidth(i), 100 + i) << i;
-  }
-  f.reset();
+  // Writes the section afresh and returns the widths of a new window's columns.
+  const auto widths = [&](std::vector<std::pair<std::wstring, int>> values) {
+    DeleteFileW(Ini().c_str());
+    for (const auto& [name, width] : values)
+      WriteIni(L"Columns", name.c_str(), std::to_wstring(width).c_str());
+    auto f = NewForm();
+    std::vector<int> w;
+    for (int i = 0; i < 9; ++i) w.push_back(f->ListView.ColumnWidth(i));
+    EXPECT_EQ(f->ListView.ColumnPosition(0), w[0] == 100 ? 8 : 0);
+    return w;
+  };
+  const std::vector<int> defaults{200, 60, 50, 80, 220, 60, 70, 60, 50};
+  // Nine values, the columns in reverse order, are taken; eight are ignored.
+  std::vector<std::pair<std::wstring, int>> values;
+  for (int i = 0; i < 9; ++i) values.push_back({std::to_wstring(8 - i), 100 + i});
+  EXPECT_EQ(widths(values), std::vector<int>({100, 101, 102, 103, 104, 105, 106, 107, 108}));
+  values.pop_back();
+  EXPECT_EQ(widths(values), defaults);
   // A name that is no number ends the loop: the columns before it keep what was set.
-  DeleteFileW(Ini().c_str());
-  WriteIni(L"Columns", L"0", L"150");
-  WriteIni(L"Columns", L"1", L"151");
-  WriteIni(L"Columns", L"two", L"152");
-  for (int i = 3; i < 9; ++i) WriteIni(L"Columns", std::to_wstring(i).c_str(), L"99");
-  f = NewForm();
-  EXPECT_EQ(f->ListView.ColumnWidth(0), 150);
-  EXPECT_EQ(f->ListView.ColumnWidth(1), 151);
-  EXPECT_EQ(f->ListView.ColumnWidth(2), 50);
-  EXPECT_EQ(f->ListView.ColumnWidth(3), 80);
-  f.reset();
-  // The first name not a number: nothing changes.
-  DeleteFileW(Ini().c_str());
-  WriteIni(L"Columns", L"first", L"150");
-  for (int i = 1; i < 9; ++i) WriteIni(L"Columns", std::to_wstring(i).c_str(), L"99");
-  f = NewForm();
-  EXPECT_EQ(f->ListView.ColumnWidth(0), 200);
-  EXPECT_EQ(f->ListView.ColumnWidth(1), 60);
+  values = {{L"0", 150}, {L"1", 151}, {L"two", 152}};
+  for (int i = 3; i < 9; ++i) values.push_back({std::to_wstring(i), 99});
+  EXPECT_EQ(widths(values), std::vector<int>({150, 151, 50, 80, 220, 60, 70, 60, 50}));
+  values[0].first = L"first";
+  EXPECT_EQ(widths(values), defaults);
 }
 
 TEST_F(MainFormTest, RecentFoldersWithAnyCharactersSurviveSaveAndLoad) {
@@ -201,6 +188,8 @@ TEST_F(MainFormTest, SaveSettingsNowWritesTheChosenStore) {
     form.OKButton.Click();
   });
   f->PerformCommand(ID_OPTS_SAVE);
+  EXPECT_EQ(Script.Asked()[0].DialogId, IDD_SAVECONF);
+  EXPECT_EQ(Script.Asked()[0].Caption, L"Save current settings");
   EXPECT_EQ(ReadIni(L"General", L"SortMode"), L"5");
   EXPECT_TRUE(TRegistryStore::OpenForRead(User.Root(), L"")->ReadSection(L"General").empty());
 
@@ -210,7 +199,7 @@ TEST_F(MainFormTest, SaveSettingsNowWritesTheChosenStore) {
   EXPECT_EQ(FindSetting(user->ReadSection(L"General"), L"SortMode"), L"5");
 
   f->SortMode = 6;
-  Script.AnswerDialog([](ui::Dialog& d) { static_cast<TSaveConfForm&>(d).CancelButton.Click(); });
+  Script.AnswerDialog([](ui::Dialog& d) { SendMessageW(d.Handle(), WM_CLOSE, 0, 0); });
   EXPECT_FALSE(f->SaveSettingsNow());
   EXPECT_EQ(ReadIni(L"General", L"SortMode"), L"5");
 }
@@ -218,18 +207,22 @@ TEST_F(MainFormTest, SaveSettingsNowWritesTheChosenStore) {
 TEST_F(MainFormTest, APerMachineKeyWithoutWriteAccessCannotBeChosen) {
   TProgramEnv e = Env();
   e.MachineRoot = NoSuchKey();
-  {
-    TMainForm f(e);
-    bool lmEnabled = true;
-    Script.AnswerDialog([&](ui::Dialog& d) {
-      auto& form = static_cast<TSaveConfForm&>(d);
-      lmEnabled = form.LMButton.Enabled();
-      EXPECT_FALSE(form.LMButton.Click());
-      form.CancelButton.Click();
-    });
-    f.SaveSettingsNow();
-    EXPECT_FALSE(lmEnabled);
-  }
+  TMainForm f(e);
+  Script.AnswerDialog([&](ui::Dialog& d) {
+    auto& form = static_cast<TSaveConfForm&>(d);
+    EXPECT_FALSE(form.LMButton.Enabled() || form.LMButton.Click());
+    form.CancelButton.Click();
+  });
+  f.SaveSettingsNow();
+}
+
+TEST(SaveConfForm, ADialogTheScriptLeavesOpenIsAFailureAndCancels) {
+  ui::Script script;
+  TSaveConfForm form(nullptr);
+  script.AnswerDialog([&](ui::Dialog&) { form.INIButton.Click(); });
+  EXPECT_EQ(form.ShowModal(), IDCANCEL);
+  ASSERT_EQ(script.Failures().size(), 1u);
+  EXPECT_FALSE(form.Visible());
 }
 
 TEST_F(MainFormTest, AStoreThatCannotBeWrittenIsNamedInAnErrorBox) {
@@ -268,4 +261,72 @@ TEST_F(MainFormTest, AutoSaveWritesThePerUserStoreAtTheEnd) {
   EXPECT_EQ(Script.Asked()[0].Text,
             L"The settings could not be written to HKCU\\Software\\Jurnvalt.");
   Script.Clear();
+}
+
+// The stores and the value text on their own ---------------------------------------------
+
+TEST(SettingText, ParsesOnlyWholeThirtyTwoBitIntegers) {
+  int32_t v = 99;
+  EXPECT_TRUE(TryParseSetting(L"-3", v));
+  EXPECT_EQ(v, -3);
+  EXPECT_TRUE(TryParseSetting(L"$00FF00", v));
+  EXPECT_EQ(v, 0x00FF00);
+  EXPECT_TRUE(TryParseSetting(L"$FF000005", v));
+  EXPECT_EQ(v, static_cast<int32_t>(0xFF000005u));
+  EXPECT_TRUE(TryParseSetting(L"-2147483648", v));
+  EXPECT_EQ(v, INT32_MIN);
+  v = 7;
+  for (const wchar_t* bad : {L"", L"abc", L"12a", L" 1", L"1 ", L"$", L"$G0", L"-", L"2147483648",
+                             L"$100000000", L"1.5"})
+    EXPECT_FALSE(TryParseSetting(bad, v)) << bad;
+  EXPECT_EQ(v, 7);
+}
+
+TEST(SettingText, FolderNamesTravelAsUtf8Bytes) {
+  std::wstring folder = L"C:\\\u00dcber\\\u65e5\u672c\\\U0001F600\\";
+  std::wstring stored = EncodeFolderName(folder);
+  for (wchar_t c : stored) EXPECT_LE(c, 0xFF);
+  EXPECT_EQ(stored.substr(0, 5), L"C:\\\u00c3\u009c");
+  EXPECT_EQ(DecodeFolderName(stored), folder);
+  // A name typed into the store by hand is kept as it stands.
+  EXPECT_EQ(DecodeFolderName(L"D:\\\u65e5\\"), L"D:\\\u65e5\\");
+  EXPECT_EQ(DecodeFolderName(L"D:\\\u00ff\\"), L"D:\\\u00ff\\");
+}
+
+TEST(SettingsStore, IniKeepsOrderCaseInsensitiveNamesAndAnyCharacter) {
+  ScratchDir dir;
+  TIniStore ini(dir.Path() + L"\\jurnvalt.ini");
+  EXPECT_TRUE(ini.ReadSection(L"General").empty());
+  ASSERT_TRUE(ini.WriteString(L"General", L"SortMode", L"3"));
+  ASSERT_TRUE(ini.WriteString(L"General", L"FontName", L"\u30e1\u30a4\u30ea\u30aa"));
+  ASSERT_TRUE(ini.WriteString(L"RecentFolders", L"C:\\\u00c3\u009c", L""));
+  ASSERT_TRUE(ini.WriteString(L"General", L"sortmode", L"4"));  // same value, other case
+  TSettingValues g = ini.ReadSection(L"general");
+  ASSERT_EQ(g.size(), 2u);
+  EXPECT_EQ(FindSetting(g, L"SORTMODE"), L"4");
+  EXPECT_EQ(FindSetting(g, L"FontName"), L"\u30e1\u30a4\u30ea\u30aa");
+  EXPECT_EQ(FindSetting(g, L"Missing"), L"");
+  TSettingValues r = TIniStore(ini.Name()).ReadSection(L"RecentFolders");
+  ASSERT_EQ(r.size(), 1u);
+  EXPECT_EQ(r[0].first, L"C:\\\u00c3\u009c");
+}
+
+TEST(SettingsStore, RegistryKeyUnderItsRoot) {
+  ScratchRegistry reg;
+  auto missing = TRegistryStore::OpenForRead(reg.Root(), L"HKLM");
+  EXPECT_TRUE(missing->ReadSection(L"General").empty());
+  EXPECT_FALSE(missing->WriteString(L"General", L"A", L"1"));  // opened for reading only
+
+  auto w = TRegistryStore::OpenForWrite(reg.Root(), L"HKLM");
+  ASSERT_TRUE(w);
+  EXPECT_EQ(w->Name(), L"HKLM\\Software\\Jurnvalt");
+  EXPECT_TRUE(w->WriteString(L"Columns", L"2", L"220"));
+  EXPECT_TRUE(w->WriteString(L"Columns", L"0", L"200"));
+  w.reset();
+  auto r = TRegistryStore::OpenForRead(reg.Root(), L"HKLM");
+  TSettingValues c = r->ReadSection(L"Columns");
+  // The registry decides the order (Wine sorts names), so look values up by name.
+  ASSERT_EQ(c.size(), 2u);
+  EXPECT_EQ(FindSetting(c, L"2"), L"220");
+  EXPECT_EQ(FindSetting(c, L"0"), L"200");
 }
