@@ -33,12 +33,12 @@ void TAboutForm::OnInitDialog() {
                                             MAKEINTRESOURCEW(IDB_ABOUT_PICTURE), IMAGE_BITMAP, 0,
                                             0, LR_DEFAULTCOLOR));
 
-  VersLabel.SetBounds(0, 160, Width, 18);
+  VersLabel.SetBounds(0, 156, Width, 18);
   VersLabel.SetFont(L"Arial", 13, false);
   VersLabel.TextColor = RGB(255, 255, 255);
-  HomeLabel.SetBounds(14, 184, 230, 15);
-  MailLabel.SetBounds(14, 200, 230, 15);
-  CloseButton.SetBounds(Width - 78, Height - 34, 66, 24);
+  HomeLabel.SetBounds(12, 184, 230, 15);
+  MailLabel.SetBounds(12, 201, 230, 15);
+  CloseButton.SetBounds(Width - 76, 187, 64, 24);
   CloseButton.ModalResult = IDCANCEL;
 
   HomeLabel.SetText(ProductHomePage);

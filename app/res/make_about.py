@@ -97,11 +97,19 @@ def about():
     text(img, 140 + text_width("JURNVALT", 4) - text_width("2.0", 3), 90, "2.0", 3,
          (150, 200, 245))
     # Rows of a checksum list, fading out.
-    for i in range(5):
-        y = 122 + i * 9
+    for i in range(4):
+        y = 116 + i * 9
         fade = 1 - i * 0.18
         rect(img, 140, y, 140 + 150, y + 3, mix(bottom, (90, 130, 180), 0.5 * fade))
         rect(img, 296, y - 1, 301, y + 4, mix(bottom, (70, 200, 110), fade))
+    # A lighter band for the links, where both their plain black and their lit white read.
+    for y in range(180, H):
+        t = (y - 180) / (H - 181)
+        c = mix((128, 166, 214), (104, 142, 192), t)
+        for x in range(W):
+            img[y][x] = c
+    for x in range(W):
+        img[180][x] = (170, 200, 235)
     return img
 
 def lamp():
