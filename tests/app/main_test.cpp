@@ -18,8 +18,9 @@ std::vector<std::wstring> MenuCaptions(HMENU menu) {
 
 TEST_F(MainFormTest, FreshStartHasTheDefaults) {
   auto f = NewForm();
-  EXPECT_EQ(f->SortMode + f->Encoding + f->CodeMode + f->TipIndex, 0);
-  EXPECT_EQ(f->ExFormat + f->ExLineEnd + f->ExDelimit + f->ExDefName, 0);
+  EXPECT_EQ(std::vector<int>({f->SortMode, f->Encoding, f->CodeMode, f->TipIndex, f->ExFormat,
+                              f->ExLineEnd, f->ExDelimit, f->ExDefName}),
+            std::vector<int>(8, 0));
   EXPECT_TRUE(f->ExLowCase && f->AutoHash && f->AbbrSize && f->ThouSize && f->TipOfDay);
   EXPECT_FALSE(f->CodeSkip || f->ShowCode || f->AutoSave || f->Activated);
   EXPECT_FALSE(f->SmothWin || f->StartMin || f->Min2Tray || f->Deleting);
@@ -34,6 +35,20 @@ TEST_F(MainFormTest, FreshStartHasTheDefaults) {
   EXPECT_EQ(f->SavedWindowState, wsNormal);
   EXPECT_TRUE(f->RighSize());
   EXPECT_FALSE(f->ToolText());
+  // Columns by index: File, State, Hash, Encoding, Hash Value, File Size, Date, Time, Notes.
+  const std::vector<std::wstring> captions{L"File",     L"State",      L"Hash",
+                                           L"Encoding", L"Hash Value", L"File Size",
+                                           L"Date",     L"Time",       L"Notes"};
+  const std::vector<int> widths{200, 60, 50, 80, 220, 60, 70, 60, 50};
+  const std::vector<int> positions{0, 1, 7, 8, 2, 3, 4, 5, 6};
+  ui::ListView& lv = f->ListView;
+  ASSERT_EQ(lv.ColumnCount(), 9);
+  for (int i = 0; i < 9; ++i) {
+    EXPECT_EQ(lv.ColumnCaption(i), captions[i]);
+    EXPECT_EQ(std::vector<int>({lv.ColumnWidth(i), lv.ColumnPosition(i), lv.ColumnTag(i)}),
+              std::vector<int>({widths[i], positions[i], i + 1}));
+    EXPECT_EQ(lv.ColumnAlignment(i), i == 5 ? LVCFMT_RIGHT : LVCFMT_LEFT);
+  }
   EXPECT_EQ(f->ListView.BackColor(), ui::clWindow);
   EXPECT_EQ(f->ListView.FontName(), L"MS Sans Serif");
   EXPECT_EQ(f->ListView.FontSize(), 8);

@@ -166,22 +166,6 @@ TEST(MainListSort, NameKeysOrderAsTheLocaleComparison) {
 
 // On the list control --------------------------------------------------------------------
 
-TEST_F(MainListTest, ColumnsAsTheListDefinesThem) {
-  ui::ListView& lv = Form->ListView;
-  ASSERT_EQ(lv.ColumnCount(), 9);
-  const wchar_t* captions[] = {L"File",      L"State", L"Hash", L"Encoding", L"Hash Value",
-                               L"File Size", L"Date",  L"Time", L"Notes"};
-  const int widths[] = {200, 60, 50, 80, 220, 60, 70, 60, 50};
-  const int positions[] = {0, 1, 7, 8, 2, 3, 4, 5, 6};
-  for (int i = 0; i < 9; ++i) {
-    EXPECT_EQ(lv.ColumnCaption(i), captions[i]);
-    EXPECT_EQ(lv.ColumnWidth(i), widths[i]);
-    EXPECT_EQ(lv.ColumnPosition(i), positions[i]);
-    EXPECT_EQ(lv.ColumnTag(i), i + 1);
-    EXPECT_EQ(lv.ColumnAlignment(i), i == 5 ? LVCFMT_RIGHT : LVCFMT_LEFT);
-  }
-}
-
 TEST_F(MainListTest, CellsComeFromTheRowsEntry) {
   Add(L"one", fsNotFound);
   Add(L"two", fsOK).FileSize = 1600;
@@ -363,18 +347,4 @@ TEST_F(MainListTest, DeleteKeepsRowsAndEntriesInStep) {
   lv.SetRowSelected(0, true);
   ClickHeader(0);
   EXPECT_EQ(lv.SelectedCount(), 0);
-}
-
-TEST_F(MainListTest, InitialisingARowBeyondTheListRaisesTheIndexError) {
-  Add(L"a");
-  Form->RefreshList();
-  ui::ListNode node;
-  node.Index = 1;
-  std::wstring message;
-  try {
-    InitListNode(&node, Form->ViewList);
-  } catch (const Exception& e) {
-    message = e.GetMessage();
-  }
-  EXPECT_EQ(message, L"List index out of bounds (1)");
 }

@@ -239,7 +239,6 @@ TEST_F(MainFormTest, AStoreThatCannotBeWrittenIsNamedInAnErrorBox) {
   EXPECT_EQ(Script.Asked()[1].Type, ui::MsgType::Error);
   EXPECT_EQ(Script.Asked()[1].Text, L"The settings could not be written to " + Dir.Path() +
                                         L"\\missing folder\\jurnvalt.ini.");
-  Script.Clear();
 }
 
 TEST_F(MainFormTest, AutoSaveWritesThePerUserStoreAtTheEnd) {
@@ -260,7 +259,6 @@ TEST_F(MainFormTest, AutoSaveWritesThePerUserStoreAtTheEnd) {
   ASSERT_EQ(Script.Asked().size(), 1u);
   EXPECT_EQ(Script.Asked()[0].Text,
             L"The settings could not be written to HKCU\\Software\\Jurnvalt.");
-  Script.Clear();
 }
 
 // The stores and the value text on their own ---------------------------------------------

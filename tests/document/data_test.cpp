@@ -87,7 +87,8 @@ TEST(FileItem, AssertionsNameTheirLine) {
   EXPECT_EQ(AssertionMessage([&] { item.SetFileNote(L"x"); }),
             L"Assertion failure (data, line 340)");
   EXPECT_TRUE(item.FileName.empty() && item.HashValue.empty() && item.FileNote.empty());
-  EXPECT_EQ(item.FileTime + item.FileSize, -1);
+  EXPECT_EQ(item.FileTime, 0);
+  EXPECT_EQ(item.FileSize, -1);
   EXPECT_EQ(item.HashCode, "HEX");
 
   TFileList list;
