@@ -30,8 +30,8 @@ void TAboutForm::OnInitDialog() {
   // Unscaled: the picture decides the size.
   SetWindowPos(h, nullptr, 0, 0, Width, Height, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
   Picture = static_cast<HBITMAP>(LoadImageW(ui::Application::Get().Instance(),
-                                            MAKEINTRESOURCEW(IDB_ABOUT_PICTURE), IMAGE_BITMAP, 0,
-                                            0, LR_DEFAULTCOLOR));
+                                            MAKEINTRESOURCEW(IDB_ABOUT_PICTURE), IMAGE_BITMAP, 0, 0,
+                                            LR_DEFAULTCOLOR));
 
   VersLabel.SetBounds(0, 156, Width, 18);
   VersLabel.SetFont(L"Arial", 13, false);
@@ -51,8 +51,8 @@ void TAboutForm::OnInitDialog() {
 
   Hints = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP, 0, 0,
                           0, 0, h, nullptr, ui::Application::Get().Instance(), nullptr);
-  for (auto [label, hint] : {std::pair{&HomeLabel, IDS_ABOUT_HOMEHINT},
-                             std::pair{&MailLabel, IDS_ABOUT_MAILHINT}}) {
+  for (auto [label, hint] :
+       {std::pair{&HomeLabel, IDS_ABOUT_HOMEHINT}, std::pair{&MailLabel, IDS_ABOUT_MAILHINT}}) {
     TTransparentLabel* l = label;
     std::wstring text = ui::LoadStr(hint);
     TOOLINFOW ti{};

@@ -82,8 +82,8 @@ void TMainForm::FileNewActionExecute() {
 
 void TMainForm::FileOpenActionExecute() {
   ui::FileDialog dialog = ChecksumFileDialog(false);
-  dialog.InitialDir = FileList->ListFolder.empty() ? FolderOf(Env().ProgramPath)
-                                                   : FileList->ListFolder;
+  dialog.InitialDir =
+      FileList->ListFolder.empty() ? FolderOf(Env().ProgramPath) : FileList->ListFolder;
   if (!AskSaveChanges()) return;
   if (dialog.Execute(HandleIfCreated())) OpenDocument(dialog.FileName);
 }

@@ -307,9 +307,14 @@ void TMainForm::TntFormActivate() {
   // Opening a document pumps messages; a second activation meanwhile must not start again.
   if (Activated || activating_) return;
   activating_ = true;
+  // Handled once, also when the open fails: its error box would otherwise come back at every
+  // activation.
   struct Done {
     TMainForm* f;
-    ~Done() { f->activating_ = false; }
+    ~Done() {
+      f->activating_ = false;
+      f->Activated = true;
+    }
   } done{this};
 
   if (WindowState() != SavedWindowState)
@@ -333,7 +338,6 @@ void TMainForm::TntFormActivate() {
   } else if (TipOfDay) {
     ShowTips();
   }
-  Activated = true;
 }
 
 bool TMainForm::TntFormCloseQuery() {

@@ -141,4 +141,3 @@ void TMainForm::ShowStatus(double Elapsed) {
   }
   StatusBar.SetSimpleText(text);
 }
-

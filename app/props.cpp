@@ -31,15 +31,15 @@ TPropsForm::TPropsForm(HWND Owner) : Dialog(IDD_PROPS, Owner) {
 }
 
 void TPropsForm::OnInitDialog() {
-  PageControl.AddPage(ui::LoadStr(IDS_PROPS_UPDATEPAGE),
-                      {IDT_PROPS_UPDATEFOLDER, IDC_PROPS_UPDATEFOLDER, IDT_PROPS_MASK,
-                       IDC_PROPS_MASK, IDC_PROPS_RECURSE, IDC_PROPS_FINDNEW, IDT_PROPS_DEFAULTS,
-                       IDT_PROPS_HASH, IDC_PROPS_HASH, IDT_PROPS_CODE, IDC_PROPS_CODE,
-                       IDT_PROPS_MODE, IDC_PROPS_MODEALL, IDC_PROPS_MODESIZE,
-                       IDC_PROPS_MODETIME, IDC_PROPS_MODEHASH});
-  PageControl.AddPage(ui::LoadStr(IDS_PROPS_VERIFYPAGE),
-                      {IDT_PROPS_VERIFYFOLDER, IDC_PROPS_VERIFYFOLDER, IDC_PROPS_SIZE,
-                       IDC_PROPS_TIME});
+  PageControl.AddPage(
+      ui::LoadStr(IDS_PROPS_UPDATEPAGE),
+      {IDT_PROPS_UPDATEFOLDER, IDC_PROPS_UPDATEFOLDER, IDT_PROPS_MASK, IDC_PROPS_MASK,
+       IDC_PROPS_RECURSE, IDC_PROPS_FINDNEW, IDT_PROPS_DEFAULTS, IDT_PROPS_HASH, IDC_PROPS_HASH,
+       IDT_PROPS_CODE, IDC_PROPS_CODE, IDT_PROPS_MODE, IDC_PROPS_MODEALL, IDC_PROPS_MODESIZE,
+       IDC_PROPS_MODETIME, IDC_PROPS_MODEHASH});
+  PageControl.AddPage(
+      ui::LoadStr(IDS_PROPS_VERIFYPAGE),
+      {IDT_PROPS_VERIFYFOLDER, IDC_PROPS_VERIFYFOLDER, IDC_PROPS_SIZE, IDC_PROPS_TIME});
   PageControl.SetActivePage(VerifyPage);
   // Labels and boxes of the pages take the themed tab body's background.
   HMODULE theme = LoadLibraryW(L"uxtheme.dll");
@@ -118,7 +118,6 @@ void TPropsForm::ModeAllBoxClick() {
 void TPropsForm::ModeNewBoxClick() {
   if (Locked) return;
   Locked = true;
-  ModeAllBox.SetChecked(!ModeSizeBox.Checked() && !ModeTimeBox.Checked() &&
-                        !ModeHashBox.Checked());
+  ModeAllBox.SetChecked(!ModeSizeBox.Checked() && !ModeTimeBox.Checked() && !ModeHashBox.Checked());
   Locked = false;
 }

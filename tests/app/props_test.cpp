@@ -30,28 +30,28 @@ class PropsFormTest : public ::testing::Test {
 }  // namespace
 
 TEST_F(PropsFormTest, AFreshDocumentShowsItsDefaultsAndOKChangesNothing) {
-  EXPECT_EQ(Show([](TPropsForm& f) {
-              EXPECT_EQ(f.PageControl.ActivePage(), TPropsForm::VerifyPage);
-              EXPECT_TRUE(f.VerifyFolderEdit.Visible());
-              EXPECT_FALSE(f.MaskEdit.Visible());
-              EXPECT_EQ(f.UpdateFolderEdit.Text(), L"");
-              EXPECT_EQ(f.VerifyFolderEdit.Text(), L"");
-              EXPECT_EQ(f.MaskEdit.Text(), L"");
-              EXPECT_TRUE(f.RecurseBox.Checked() && f.FindNewBox.Checked());
-              EXPECT_EQ(f.HashBox.Items(), (std::vector<std::wstring>{L"MD5", L"CRC32", L"SHA1"}));
-              EXPECT_EQ(f.HashBox.Item(f.HashBox.ItemIndex()), L"MD5");
-              EXPECT_EQ(f.CodeBox.Item(f.CodeBox.ItemIndex()), L"Hexadecimal");
-              EXPECT_EQ(f.CodeBox.Count(), 4);
-              EXPECT_TRUE(f.ModeAllBox.Checked());
-              EXPECT_FALSE(f.ModeSizeBox.Checked() || f.ModeTimeBox.Checked() ||
-                           f.ModeHashBox.Checked());
-              EXPECT_TRUE(f.SizeBox.Checked());
-              EXPECT_FALSE(f.TimeBox.Checked());
-              EXPECT_TRUE(f.PageControl.Choose(TPropsForm::UpdatePage));
-              EXPECT_TRUE(f.MaskEdit.Visible());
-              f.OKButton.Click();
-            }),
-            IDOK);
+  EXPECT_EQ(
+      Show([](TPropsForm& f) {
+        EXPECT_EQ(f.PageControl.ActivePage(), TPropsForm::VerifyPage);
+        EXPECT_TRUE(f.VerifyFolderEdit.Visible());
+        EXPECT_FALSE(f.MaskEdit.Visible());
+        EXPECT_EQ(f.UpdateFolderEdit.Text(), L"");
+        EXPECT_EQ(f.VerifyFolderEdit.Text(), L"");
+        EXPECT_EQ(f.MaskEdit.Text(), L"");
+        EXPECT_TRUE(f.RecurseBox.Checked() && f.FindNewBox.Checked());
+        EXPECT_EQ(f.HashBox.Items(), (std::vector<std::wstring>{L"MD5", L"CRC32", L"SHA1"}));
+        EXPECT_EQ(f.HashBox.Item(f.HashBox.ItemIndex()), L"MD5");
+        EXPECT_EQ(f.CodeBox.Item(f.CodeBox.ItemIndex()), L"Hexadecimal");
+        EXPECT_EQ(f.CodeBox.Count(), 4);
+        EXPECT_TRUE(f.ModeAllBox.Checked());
+        EXPECT_FALSE(f.ModeSizeBox.Checked() || f.ModeTimeBox.Checked() || f.ModeHashBox.Checked());
+        EXPECT_TRUE(f.SizeBox.Checked());
+        EXPECT_FALSE(f.TimeBox.Checked());
+        EXPECT_TRUE(f.PageControl.Choose(TPropsForm::UpdatePage));
+        EXPECT_TRUE(f.MaskEdit.Visible());
+        f.OKButton.Click();
+      }),
+      IDOK);
   EXPECT_FALSE(Doc.Modified);
 }
 

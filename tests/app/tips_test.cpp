@@ -15,7 +15,8 @@ class TipsTest : public ::testing::Test {
   // Shows four tips starting at Index; Drive acts on the open dialog. Returns the index after.
   int32_t Show(int32_t Index, const std::function<void(TDlgTipsForm&)>& Drive, int tips = 4) {
     TDlgTipsForm f(nullptr);
-    for (int i = 0; i < tips; ++i) f.AddTip(L"Group " + std::to_wstring(i), L"Tip " + std::to_wstring(i));
+    for (int i = 0; i < tips; ++i)
+      f.AddTip(L"Group " + std::to_wstring(i), L"Tip " + std::to_wstring(i));
     f.TipIndex = Index;
     Script.AnswerDialog([&](ui::Dialog&) { Drive(f); });
     EXPECT_EQ(f.ShowModal(), IDCANCEL);
@@ -27,25 +28,27 @@ class TipsTest : public ::testing::Test {
 }  // namespace
 
 TEST_F(TipsTest, TheIndexIsClampedAndTheLastTipMakesCloseTheDefault) {
-  EXPECT_EQ(Show(7, [](TDlgTipsForm& f) {
-              EXPECT_EQ(f.TipNameLabel.Text(), L"Group 3");
-              EXPECT_EQ(f.TipTextLabel.Text(), L"Tip 3");
-              EXPECT_EQ(f.DefaultButton(), IDCANCEL);
-              f.NextButton.Click();  // wraps round; Close stays the default
-              EXPECT_EQ(f.TipTextLabel.Text(), L"Tip 0");
-              EXPECT_EQ(f.DefaultButton(), IDCANCEL);
-              f.CloseButton.Click();
-            }),
+  EXPECT_EQ(Show(7,
+                 [](TDlgTipsForm& f) {
+                   EXPECT_EQ(f.TipNameLabel.Text(), L"Group 3");
+                   EXPECT_EQ(f.TipTextLabel.Text(), L"Tip 3");
+                   EXPECT_EQ(f.DefaultButton(), IDCANCEL);
+                   f.NextButton.Click();  // wraps round; Close stays the default
+                   EXPECT_EQ(f.TipTextLabel.Text(), L"Tip 0");
+                   EXPECT_EQ(f.DefaultButton(), IDCANCEL);
+                   f.CloseButton.Click();
+                 }),
             0);
-  EXPECT_EQ(Show(-3, [](TDlgTipsForm& f) {
-              EXPECT_EQ(f.TipTextLabel.Text(), L"Tip 0");
-              EXPECT_EQ(f.DefaultButton(), IDB_TIPS_NEXT);
-              f.NextButton.Click();
-              f.NextButton.Click();
-              EXPECT_EQ(f.TipTextLabel.Text(), L"Tip 2");
-              EXPECT_EQ(f.DefaultButton(), IDB_TIPS_NEXT);
-              f.CloseButton.Click();
-            }),
+  EXPECT_EQ(Show(-3,
+                 [](TDlgTipsForm& f) {
+                   EXPECT_EQ(f.TipTextLabel.Text(), L"Tip 0");
+                   EXPECT_EQ(f.DefaultButton(), IDB_TIPS_NEXT);
+                   f.NextButton.Click();
+                   f.NextButton.Click();
+                   EXPECT_EQ(f.TipTextLabel.Text(), L"Tip 2");
+                   EXPECT_EQ(f.DefaultButton(), IDB_TIPS_NEXT);
+                   f.CloseButton.Click();
+                 }),
             2);
   // Closed at once: the same tip again next time.
   EXPECT_EQ(Show(1, [](TDlgTipsForm& f) { f.CloseButton.Click(); }), 1);
@@ -53,14 +56,17 @@ TEST_F(TipsTest, TheIndexIsClampedAndTheLastTipMakesCloseTheDefault) {
 }
 
 TEST_F(TipsTest, AnEmptyListShowsNothingAndNextGoesToZero) {
-  EXPECT_EQ(Show(5, [](TDlgTipsForm& f) {
-              EXPECT_EQ(f.TipNameLabel.Text(), L"");
-              EXPECT_EQ(f.TipTextLabel.Text(), L"");
-              EXPECT_EQ(f.TipIndex, 5);
-              f.NextButton.Click();
-              EXPECT_EQ(f.TipIndex, 0);
-              SendMessageW(f.Handle(), WM_CLOSE, 0, 0);
-            }, 0),
+  EXPECT_EQ(Show(
+                5,
+                [](TDlgTipsForm& f) {
+                  EXPECT_EQ(f.TipNameLabel.Text(), L"");
+                  EXPECT_EQ(f.TipTextLabel.Text(), L"");
+                  EXPECT_EQ(f.TipIndex, 5);
+                  f.NextButton.Click();
+                  EXPECT_EQ(f.TipIndex, 0);
+                  SendMessageW(f.Handle(), WM_CLOSE, 0, 0);
+                },
+                0),
             0);
 }
 
@@ -90,9 +96,8 @@ TEST_F(TipsTest, AboutLinksLightUpWhileHoveredAndCloseWithTheirResult) {
     EXPECT_EQ(GetCapture(), nullptr);
   });
   EXPECT_EQ(f.ShowModal(), 7);
-  Script.AnswerDialog([&](ui::Dialog&) {
-    f.PerformCommand(IDT_ABOUT_HOME, STN_CLICKED, f.HomeLabel.Handle());
-  });
+  Script.AnswerDialog(
+      [&](ui::Dialog&) { f.PerformCommand(IDT_ABOUT_HOME, STN_CLICKED, f.HomeLabel.Handle()); });
   EXPECT_EQ(f.ShowModal(), 6);
   Script.AnswerDialog([&](ui::Dialog&) { f.CloseButton.Click(); });
   EXPECT_EQ(f.ShowModal(), IDCANCEL);
