@@ -175,10 +175,10 @@ Script::~Script() {
   SetPrompter(previous_);
 }
 
+// Failures stay: a test that starts a new step must not lose what went wrong in the last one.
 void Script::Clear() {
   answers_.clear();
   asked_.clear();
-  failures_.clear();
 }
 
 void Script::AnswerMessage(int result) {

@@ -123,6 +123,7 @@ class Script : public Prompter {
   const std::vector<std::wstring>& Failures() const { return failures_; }
   // Answers not used yet.
   size_t Pending() const { return answers_.size(); }
+  // Forgets the answers and what was asked; the failures are kept.
   void Clear();
 
   int Message(HWND owner, const std::wstring& text, const std::wstring& caption, MsgType type,

@@ -230,7 +230,9 @@ TEST_F(DocCmdsTest, AReaderErrorLeavesAnEmptyUnnamedDocument) {
 TEST_F(DocCmdsTest, AFileThatCannotBeOpenedKeepsTheDocument) {
   F->OpenDocument(MakeChecksumFile(L"sums.#ml", 2));
   Script.Clear();
+  Script.Cancel(ui::PromptKind::File);
   F->PerformCommand(ID_FILE_OPEN);  // cancelled dialog: nothing happens
+  EXPECT_EQ(F->FileList->GetCount(), 2);
   Script.Clear();
   Script.AnswerFile(Path(L"missing.#ml"));
   F->PerformCommand(ID_FILE_OPEN);
