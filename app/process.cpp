@@ -83,13 +83,22 @@ void TProcessForm::OnInitDialog() {
     if (c == PathEdit.Handle()) a.Stretch = true;
     anchors_.push_back(a);
   }
+  // Room for the status bar below the template's controls, and at least the minimum size.
+  RECT window;
+  GetWindowRect(Handle(), &window);
+  const SIZE least = MinSize();
+  SetWindowPos(Handle(), nullptr, 0, 0,
+               std::max<int>(window.right - window.left, least.cx),
+               std::max<int>(window.bottom - window.top + StatusBar.Height(), least.cy),
+               SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 void TProcessForm::Layout() {
   if (anchors_.empty()) return;
   RECT client;
   GetClientRect(Handle(), &client);
-  const int dx = client.right - designSize_.cx, dy = client.bottom - designSize_.cy;
+  const int dx = client.right - designSize_.cx,
+            dy = client.bottom - StatusBar.Height() - designSize_.cy;
   HDWP dwp = BeginDeferWindowPos(static_cast<int>(anchors_.size()));
   for (const Anchor& a : anchors_) {
     RECT r = a.Rect;
@@ -102,13 +111,13 @@ void TProcessForm::Layout() {
                            SWP_NOZORDER | SWP_NOACTIVATE);
   }
   if (dwp) EndDeferWindowPos(dwp);
-  StatusBar.AutoSize();
   InvalidateRect(Handle(), nullptr, TRUE);
 }
 
 bool TProcessForm::OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
   switch (msg) {
     case WM_SIZE:
+      StatusBar.AutoSize();
       Layout();
       return false;
     case WM_GETMINMAXINFO: {
@@ -229,15 +238,31 @@ std::wstring TProcessForm::GetPercentText() const {
 
 void TProcessForm::RedrawStatistics() {
   LastRedraw = TimeElapsed;
-  std::wstring title = GetPercentText() + L" - " + SavedTitle;
-  ui::Application::Get().SetTitle(title);
-  if (Caption() != title) SetCaption(title);
-  StatusBar.Invalidate();
-  UpdateBytesText();
   if (BytesDone > 0) {
     TimeTotal = static_cast<double>(BytesTotal) * TimeElapsed / static_cast<double>(BytesDone);
     TimeLeft = static_cast<double>(BytesLeft) * TimeElapsed / static_cast<double>(BytesDone);
   }
+  if (ScreenDue()) ShowStatistics();
+}
+
+bool TProcessForm::ScreenDue() {
+  // Painting and pumping cost more than hashing a small file does: the screen follows the
+  // counters at most four times a second.
+  const double now = Now();
+  if (static_cast<long double>(now - lastScreen_) <= RedrawInterval) return false;
+  lastScreen_ = now;
+  return true;
+}
+
+void TProcessForm::ShowStatistics() {
+  const std::wstring title = GetPercentText() + L" - " + SavedTitle;
+  ui::Application::Get().SetTitle(title);
+  SetCaption(title);
+  StatusBar.SetPanelText(1, statusText_);
+  StatusBar.Invalidate();
+  UpdateFilesText();
+  UpdateFailsText();
+  UpdateBytesText();
   UpdateTimesText();
   ui::ProcessMessages();
 }
@@ -254,9 +279,8 @@ bool TProcessForm::DoProgress(int32_t Bytes, bool Last) {
 }
 
 bool TProcessForm::DoStatus(const std::wstring& Text) {
-  StatusBar.SetPanelText(1, Text);
-  UpdateFilesText();
-  ui::ProcessMessages();
+  statusText_ = Text;
+  if (ScreenDue()) ShowStatistics();
   return Running;
 }
 
@@ -265,8 +289,6 @@ bool TProcessForm::DoItemDone(TFileItem* Item, bool Ok) {
   --FilesLeft;
   if (!Ok) ++Fails;
   if (Item && Item->Node && List) RepaintNode(Item->Node);
-  UpdateFilesText();
-  UpdateFailsText();
   RedrawStatistics();
   return Running;
 }
@@ -337,6 +359,11 @@ void TProcessForm::Run() {
   ui::ProcessMessages();
 
   Finally restore{[&] {
+    statusText_.clear();
+    UpdateFilesText();
+    UpdateFailsText();
+    UpdateBytesText();
+    UpdateTimesText();
     ui::Guarded([&] {
       if (OnDone) OnDone(this);
     });
@@ -364,10 +391,12 @@ void TProcessForm::Run() {
   FilesSelected = FilesDone = Fails = 0;
   BytesTotal = BytesDone = 0;
   TimeTotal = TimeElapsed = LastRedraw = 0;
+  lastScreen_ = 0;
   SetLabel(StatusLabel, ui::LoadStr(IDS_PROCESS_SCANNING));
   ui::ProcessMessages();
 
   if (!Prepare(folder)) return;
+  statusText_.clear();
   if (OnDone) OnDone(this);
   FilesLeft = FilesSelected;
   UpdateFilesText();
@@ -382,7 +411,9 @@ void TProcessForm::Run() {
   ui::ProcessMessages();
   StartTime = Now();
   if (!Document->ProcessItems(folder, IsUpdate())) return;
-  ShowSummary(Now() - StartTime);
+  const double elapsed = Now() - StartTime;
+  ShowStatistics();  // the final counts, whenever the screen last showed them
+  ShowSummary(elapsed);
 }
 
 void TProcessForm::ShowSummary(double Elapsed) {

@@ -132,6 +132,10 @@ class TProcessForm : public ui::Dialog {
   void SetInfoColors(ui::Color Info, ui::Color Verdict);
   void SetLabel(ui::Control& Label, const std::wstring& Text);
   void Layout();
+  // Whether the screen is to follow the counters now (at most four times a second).
+  bool ScreenDue();
+  // Every statistics text, the title and the status bar as the counters stand; pumps messages.
+  void ShowStatistics();
   // Repaints the main list's row of an entry.
   void RepaintNode(void* Node);
   struct Anchor {
@@ -146,6 +150,8 @@ class TProcessForm : public ui::Dialog {
   bool inRun_ = false;
   // The folder box's selection as last seen by PathEditChange.
   int lastPick_ = -1;
+  double lastScreen_ = 0;
+  std::wstring statusText_;  // the status bar's entry or folder, shown when the screen follows
 };
 
 // Shows a progress window over the main window: the folder history goes in and comes back.
