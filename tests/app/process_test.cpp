@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <stdexcept>
 #include <string>
 
 #include "app/update.h"
@@ -276,6 +277,23 @@ TEST_F(ProcessTest, AbortAnsweredYesEndsTheRunWithoutSummary) {
   EXPECT_EQ(Item(L"3.txt")->State, fsNewFile);
   EXPECT_EQ(form.StatusLabel.Text(), L"Processing...");
   EXPECT_EQ(done, 2);
+}
+
+TEST_F(ProcessTest, AnExceptionDuringARunLeavesTheWindowUsableAndIsShown) {
+  ThreeFiles();
+  TVerifyForm form(nullptr);
+  Show(form, [&] {
+    doc.OnStatus = [](const std::wstring&) -> bool { throw std::runtime_error("disk gone"); };
+    form.StartButton.Click();
+    EXPECT_FALSE(form.Running);
+    EXPECT_EQ(form.StartButton.Text(), L"&Start");
+    EXPECT_TRUE(form.CloseButton.Enabled());
+    EXPECT_EQ(form.Caption(), L"Verifying");
+  }, dir.Path());
+  ASSERT_EQ(script.Asked().size(), 2u);
+  EXPECT_EQ(Last().Text, L"disk gone");
+  EXPECT_EQ(Last().Type, ui::MsgType::Error);
+  EXPECT_EQ(done, 2);  // after the scan and at the end
 }
 
 // A folder without access, as the listing reports it.
