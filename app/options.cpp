@@ -191,13 +191,6 @@ void TOptsForm::OnInitDialog() {
   PageControl.AddPage(ui::LoadStr(IDS_OPT_PAGE_VIEW), view);
   PageControl.AddPage(ui::LoadStr(IDS_OPT_PAGE_XML), range(IDC_OPT_MSSAX, IDT_OPT_XMLLABEL));
   PageControl.SetActivePage(0);
-  // The pages' controls stand on the tab's body: paint them with its texture where the
-  // system draws themed tabs.
-  if (HMODULE theme = GetModuleHandleW(L"uxtheme.dll") ? GetModuleHandleW(L"uxtheme.dll")
-                                                       : LoadLibraryW(L"uxtheme.dll"))
-    if (auto enable = reinterpret_cast<HRESULT(WINAPI*)(HWND, DWORD)>(
-            reinterpret_cast<void*>(GetProcAddress(theme, "EnableThemeDialogTexture"))))
-      enable(Handle(), 6);  // ETDT_ENABLETAB
 
   InfoShape.SetBackColor(clInfoBk);
   XMLLabel.SetBackColor(clInfoBk);

@@ -41,13 +41,6 @@ void TPropsForm::OnInitDialog() {
       ui::LoadStr(IDS_PROPS_VERIFYPAGE),
       {IDT_PROPS_VERIFYFOLDER, IDC_PROPS_VERIFYFOLDER, IDC_PROPS_SIZE, IDC_PROPS_TIME});
   PageControl.SetActivePage(VerifyPage);
-  // Labels and boxes of the pages take the themed tab body's background.
-  HMODULE theme = LoadLibraryW(L"uxtheme.dll");
-  using TEnableTexture = HRESULT(WINAPI*)(HWND, DWORD);
-  if (auto enable = theme ? reinterpret_cast<TEnableTexture>(reinterpret_cast<void*>(
-                                GetProcAddress(theme, "EnableThemeDialogTexture")))
-                          : nullptr)
-    enable(HandleIfCreated(), 6);  // ETDT_ENABLETAB
 
   ModeAllBox.OnClick = [this] { ModeAllBoxClick(); };
   ModeSizeBox.OnClick = [this] { ModeNewBoxClick(); };

@@ -1,5 +1,7 @@
 #include "ui/controls.h"
 
+#include <uxtheme.h>
+
 #include "ui/app.h"
 #include "ui/dialog.h"
 #include "ui/window.h"
@@ -462,6 +464,9 @@ int PageControl::AddPage(const std::wstring& caption, std::vector<int> controlId
   item.mask = TCIF_TEXT;
   item.pszText = const_cast<wchar_t*>(caption.c_str());
   int index = static_cast<int>(pages_.size());
+  // The pages' controls stand on the tab's body: where the system draws themed tabs, the
+  // dialog paints them with its texture instead of grey strips.
+  if (index == 0) EnableThemeDialogTexture(GetParent(Handle()), ETDT_ENABLETAB);
   Send(TCM_INSERTITEMW, index, reinterpret_cast<LPARAM>(&item));
   pages_.push_back(std::move(controlIds));
   ShowPage(ActivePage() < 0 ? 0 : ActivePage());
