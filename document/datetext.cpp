@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include "document/uniconv.h"
 #include "hash/daycount.h"
 #include "hash/errors.h"
 
@@ -13,25 +14,6 @@ std::wstring TrimControls(const std::wstring& Text) {
   return Text.substr(b, e - b);
 }
 
-std::string ToAnsi(const std::wstring& Text) {
-  std::string out;
-  bool ascii = true;
-  for (wchar_t c : Text) ascii = ascii && c < 0x80;
-  if (ascii) {
-    out.reserve(Text.size());
-    for (wchar_t c : Text) out.push_back(static_cast<char>(c));
-    return out;
-  }
-  const int srcLength = static_cast<int>(Text.size());
-  const int n =
-      WideCharToMultiByte(CP_ACP, 0, Text.data(), srcLength, nullptr, 0, nullptr, nullptr);
-  if (n > 0) {
-    out.resize(n);
-    WideCharToMultiByte(CP_ACP, 0, Text.data(), srcLength, out.data(), n, nullptr, nullptr);
-  }
-  return out;
-}
-
 int HexDigit(char c) {
   if (c >= '0' && c <= '9') return c - '0';
   if (c >= 'a' && c <= 'f') return c - 'a' + 10;
@@ -39,9 +21,8 @@ int HexDigit(char c) {
   return -1;
 }
 
-// The platform's integer syntax: leading blanks, a sign, then decimal digits or hexadecimal
-// digits after "$", "x", "X" or "0x"; nothing after the digits; within signed 32 bits.
-bool TryStrToInt(const std::string& S, int32_t& Value) {
+// Within [-Limit - 1, Limit]; see TryStrToInt64.
+bool TryStrToIntLimit(const std::string& S, uint64_t Limit, int64_t& Value) {
   size_t i = 0;
   const size_t n = S.size();
   while (i < n && S[i] == ' ') ++i;
@@ -56,20 +37,23 @@ bool TryStrToInt(const std::string& S, int32_t& Value) {
     i += 2;
   }
   if (i == n) return false;
-  const int64_t limit = negative ? int64_t{1} << 31 : (int64_t{1} << 31) - 1;
-  int64_t v = 0;
+  const uint64_t limit = negative ? Limit + 1 : Limit;
+  uint64_t v = 0;
   for (; i < n; ++i) {
     const int d = base == 16 ? HexDigit(S[i]) : (S[i] >= '0' && S[i] <= '9' ? S[i] - '0' : -1);
     if (d < 0) return false;
+    if (v > (limit - d) / base) return false;
     v = v * base + d;
-    if (v > limit) return false;
   }
-  Value = static_cast<int32_t>(negative ? -v : v);
+  Value = negative ? static_cast<int64_t>(0 - v) : static_cast<int64_t>(v);
   return true;
 }
 
 bool TryPiece(const std::wstring& Piece, int32_t& Value) {
-  return TryStrToInt(ToAnsi(Piece), Value);
+  int64_t v = 0;
+  if (!TryStrToIntLimit(NarrowAnsi(Piece), INT32_MAX, v)) return false;
+  Value = static_cast<int32_t>(v);
+  return true;
 }
 
 // Splits Text at the first two Separators: the third piece keeps any further separators.
@@ -93,6 +77,17 @@ std::wstring JoinThree(int64_t A, int64_t B, int64_t C, wchar_t Separator) {
   return std::to_wstring(A) + Separator + std::to_wstring(B) + Separator + std::to_wstring(C);
 }
 }  // namespace
+
+std::string NarrowAnsi(const std::wstring& Text) {
+  for (wchar_t c : Text) {
+    if (c >= 0x80) return WideToCodePage(Text, CP_ACP);
+  }
+  return std::string(Text.begin(), Text.end());
+}
+
+bool TryStrToInt64(const std::string& S, int64_t& Value) {
+  return TryStrToIntLimit(S, INT64_MAX, Value);
+}
 
 std::wstring FormatDateText(int64_t Seconds) {
   int year, month, day;

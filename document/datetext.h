@@ -16,6 +16,12 @@ int64_t ParseDateText(const std::wstring& Text);
 // checked against 24 and 60.
 int64_t ParseTimeText(const std::wstring& Text);
 
+// Wide text to the system ANSI code page, quickly when it is plain ASCII.
+std::string NarrowAnsi(const std::wstring& Text);
+// The platform's integer syntax: optional blanks and sign, then decimal digits, or hexadecimal
+// digits after "$", "x", "X" or "0x"; nothing may follow and the value must fit 64 bits.
+bool TryStrToInt64(const std::string& S, int64_t& Value);
+
 std::string FormatUpdateMode(TUpdateModes Modes);
 // Unknown words are ignored; never fails.
 TUpdateModes ParseUpdateMode(const std::string& Text);

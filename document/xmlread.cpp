@@ -1,53 +1,8 @@
 // The checksum file reader: fills the document from the parser's events.
-#include <windows.h>
-
 #include "document/datetext.h"
-#include "document/uniconv.h"
 #include "document/xml.h"
 
 namespace {
-
-std::string NarrowAnsi(const std::wstring& Text) {
-  for (wchar_t c : Text) {
-    if (c >= 0x80) return WideToCodePage(Text, CP_ACP);
-  }
-  return std::string(Text.begin(), Text.end());
-}
-
-int HexValue(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
-
-// Optional blanks and sign, then decimal digits, or hexadecimal digits after "$", "x", "X" or
-// "0x"; nothing may follow and the value must fit 64 bits.
-bool TryStrToInt64(const std::string& S, int64_t& Value) {
-  size_t i = 0;
-  while (i < S.size() && S[i] == ' ') ++i;
-  bool negative = false;
-  if (i < S.size() && (S[i] == '+' || S[i] == '-')) negative = S[i++] == '-';
-  int base = 10;
-  if (i < S.size() && (S[i] == '$' || S[i] == 'x' || S[i] == 'X')) {
-    base = 16;
-    ++i;
-  } else if (i + 1 < S.size() && S[i] == '0' && (S[i + 1] == 'x' || S[i + 1] == 'X')) {
-    base = 16;
-    i += 2;
-  }
-  if (i == S.size()) return false;
-  uint64_t v = 0;
-  const uint64_t limit = negative ? uint64_t(INT64_MAX) + 1 : uint64_t(INT64_MAX);
-  for (; i < S.size(); ++i) {
-    const int d = base == 16 ? HexValue(S[i]) : (S[i] >= '0' && S[i] <= '9' ? S[i] - '0' : -1);
-    if (d < 0) return false;
-    if (v > (limit - d) / base) return false;
-    v = v * base + d;
-  }
-  Value = negative ? static_cast<int64_t>(0 - v) : static_cast<int64_t>(v);
-  return true;
-}
 
 bool FlagValue(const std::wstring& Text) {
   std::string s = NarrowAnsi(Text);

@@ -110,3 +110,16 @@ TEST(UpdateModeText, FormatsInFixedOrderAndParsesMessyInput) {
   EXPECT_EQ(ParseUpdateMode("TIME,"), umTime);
   EXPECT_EQ(ParseUpdateMode("\xe9size, time"), umTime);
 }
+
+TEST(DateText, IntegerSyntaxCoversTheWhole64BitRange) {
+  int64_t v = 0;
+  ASSERT_TRUE(TryStrToInt64("9223372036854775807", v));
+  EXPECT_EQ(v, INT64_MAX);
+  ASSERT_TRUE(TryStrToInt64(" -9223372036854775808", v));
+  EXPECT_EQ(v, INT64_MIN);
+  ASSERT_TRUE(TryStrToInt64("-$7fffFFFFffffFFFF", v));
+  EXPECT_EQ(v, -INT64_MAX);
+  for (const char* s : {"9223372036854775808", "-9223372036854775809", "$10000000000000000",
+                        "", " ", "-", "0x", "0X1F", "1 "})
+    EXPECT_FALSE(TryStrToInt64(s, v)) << s;
+}
