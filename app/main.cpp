@@ -121,13 +121,7 @@ TMainForm::~TMainForm() {
   ui::Guarded([&] {
     ClearDocument();
     RemoveTrayIcon();
-    if (AutoSave) {
-      auto store = TRegistryStore::OpenForWrite(env_.UserRoot, env_.UserRootName);
-      if (store)
-        SaveSettingsReported(*store);
-      else
-        ReportSaveFailure(env_.UserRootName + L"\\" + TRegistryStore::KeyPath);
-    }
+    if (AutoSave) SaveRegistryReported(env_.UserRoot, env_.UserRootName);
   });
   auto& app = ui::Application::Get();
   app.OnMinimize = nullptr;

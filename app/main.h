@@ -144,6 +144,8 @@ class TMainForm : public ui::Form {
   // Writes to a store and reports a failure in an error message box naming the store.
   void SaveSettingsReported(TSettingsStore& Store);
   void ReportSaveFailure(const std::wstring& StoreName);
+  // The same for the registry store under Root; one that cannot be opened is reported too.
+  void SaveRegistryReported(HKEY Root, const std::wstring& RootName);
   // The toolbar's caption display and the "File Size" column alignment (stored settings).
   bool ToolText();
   void SetToolText(bool Show);

@@ -216,20 +216,21 @@ void TMainForm::SaveSettingsReported(TSettingsStore& Store) {
   if (!SaveSettings(Store)) ReportSaveFailure(Store.Name());
 }
 
+void TMainForm::SaveRegistryReported(HKEY Root, const std::wstring& RootName) {
+  if (auto store = TRegistryStore::OpenForWrite(Root, RootName))
+    SaveSettingsReported(*store);
+  else
+    ReportSaveFailure(RootName + L"\\" + TRegistryStore::KeyPath);
+}
+
 bool TMainForm::SaveSettingsNow() {
   TSaveConfForm form(HandleIfCreated());
   form.LMButton.SetEnabled(TRegistryStore::OpenForWrite(env_.MachineRoot, env_.MachineRootName) !=
                            nullptr);
   if (form.ShowModal() != IDOK) return false;
   // Each chosen store is written; one that fails is reported and the others still go ahead.
-  auto registry = [this](HKEY root, const std::wstring& rootName) {
-    if (auto store = TRegistryStore::OpenForWrite(root, rootName))
-      SaveSettingsReported(*store);
-    else
-      ReportSaveFailure(rootName + L"\\" + TRegistryStore::KeyPath);
-  };
-  if (form.CUButton.Checked()) registry(env_.UserRoot, env_.UserRootName);
-  if (form.LMButton.Checked()) registry(env_.MachineRoot, env_.MachineRootName);
+  if (form.CUButton.Checked()) SaveRegistryReported(env_.UserRoot, env_.UserRootName);
+  if (form.LMButton.Checked()) SaveRegistryReported(env_.MachineRoot, env_.MachineRootName);
   if (form.INIButton.Checked()) {
     TIniStore ini(IniFileName());
     SaveSettingsReported(ini);
