@@ -24,9 +24,24 @@ namespace {
 
 constexpr UINT WM_FIRSTACTIVATE = WM_APP + 1;
 
-// Parameters as the runtime splits them: blanks separate, double quotes group and are dropped,
-// "" is an empty parameter.
-std::vector<std::wstring> SplitParams(const wchar_t* p) {
+std::wstring ChangeFileExt(const std::wstring& path, const std::wstring& ext) {
+  size_t dot = path.find_last_of(L".\\/:");
+  if (dot != std::wstring::npos && path[dot] == L'.') return path.substr(0, dot) + ext;
+  return path + ext;
+}
+
+}  // namespace
+
+TProgramEnv TProgramEnv::FromProcess() {
+  TProgramEnv e;
+  std::wstring buf(32768, L'\0');
+  buf.resize(GetModuleFileNameW(nullptr, buf.data(), static_cast<DWORD>(buf.size())));
+  e.ProgramPath = buf;
+  e.Params = SplitCommandLine(GetCommandLineW());
+  return e;
+}
+
+std::vector<std::wstring> SplitCommandLine(const wchar_t* p) {
   std::vector<std::wstring> params;
   auto blank = [](wchar_t c) { return c != 0 && c <= L' '; };
   auto next = [&](std::wstring* out) {
@@ -49,27 +64,6 @@ std::vector<std::wstring> SplitParams(const wchar_t* p) {
     param.clear();
   }
   return params;
-}
-
-std::wstring ChangeFileExt(const std::wstring& path, const std::wstring& ext) {
-  size_t dot = path.find_last_of(L".\\/:");
-  if (dot != std::wstring::npos && path[dot] == L'.') return path.substr(0, dot) + ext;
-  return path + ext;
-}
-
-}  // namespace
-
-TProgramEnv TProgramEnv::FromProcess() {
-  TProgramEnv e;
-  std::wstring buf(32768, L'\0');
-  buf.resize(GetModuleFileNameW(nullptr, buf.data(), static_cast<DWORD>(buf.size())));
-  e.ProgramPath = buf;
-  e.Params = SplitParams(GetCommandLineW());
-  return e;
-}
-
-std::vector<std::wstring> SplitCommandLine(const wchar_t* CommandLine) {
-  return SplitParams(CommandLine);
 }
 
 // Construction --------------------------------------------------------------------
