@@ -12,7 +12,7 @@
 //   app/res/main.rc, one line in CreateActions, and a tool bar button there if it has one.
 // - The list area is ListView (report view, nine columns set up by CreateListColumns).
 // - The document commands (first activation, close query, destruction) call the routines of
-//   main_document.cpp, which that unit fills in.
+//   main_document.cpp.
 #include <windows.h>
 #include <shellapi.h>
 
