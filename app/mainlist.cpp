@@ -10,6 +10,7 @@
 #include "app/main.h"
 #include "app/res/main_res.h"
 #include "app/res/mainlist_res.h"
+#include "document/uniconv.h"
 #include "hash/daycount.h"
 #include "hash/errors.h"
 #include "hash/misc.h"
@@ -39,12 +40,7 @@ void AddListColumns(ui::ListView& ListView) {
 namespace {
 
 std::wstring Widened(const std::string& Bytes) {
-  if (Bytes.empty()) return {};
-  int n = MultiByteToWideChar(CP_ACP, 0, Bytes.data(), static_cast<int>(Bytes.size()), nullptr, 0);
-  std::wstring out(n > 0 ? n : 0, L'\0');
-  if (n > 0)
-    MultiByteToWideChar(CP_ACP, 0, Bytes.data(), static_cast<int>(Bytes.size()), out.data(), n);
-  return out;
+  return CodePageToWide(Bytes, CP_ACP);
 }
 
 // A stored file time as local date and time of day; false when there is none to show.
