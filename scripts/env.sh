@@ -27,7 +27,16 @@ jv_display() {
 }
 
 # Creates the Wine prefix once and keeps a wineserver running for fast test starts.
+# Wine links the prefix's Desktop, Documents and the like to $HOME; the tests create links and
+# files there, so Wine gets a home folder of its own inside the build folder.
 jv_wine() {
+  export HOME="$BUILD/home"
+  mkdir -p "$HOME"
+  local desk="$WINEPREFIX/drive_c/users/$(id -un)/Desktop"
+  if [ -L "$desk" ] && [ "$(readlink -f "$desk")" != "$(readlink -f "$HOME")" ]; then
+    wineserver -k >/dev/null 2>&1 || true
+    rm -rf "$WINEPREFIX"  # made before Wine had a home of its own
+  fi
   mkdir -p "$WINEPREFIX"
   if [ ! -f "$WINEPREFIX/system.reg" ]; then
     wineboot -i >/dev/null 2>&1 </dev/null || true
