@@ -53,11 +53,12 @@ bool TUpdateForm::Prepare(const std::wstring& Folder) {
   Document->SetUpdateHash(ui::ToUtf8(HashBox.Text()));
   if (TCoderClass coder = FindCoderByDisplayName(ui::ToUtf8(CodeBox.Text())))
     Document->SetUpdateCode(coder->CoderName());
-  Document->SetUpdateMode(0);
-  const std::pair<ui::CheckBox*, TUpdateMode> modes[] = {
-      {&ModeSizeBox, umSize}, {&ModeTimeBox, umTime}, {&ModeHashBox, umHash}};
-  for (const auto& [box, mode] : modes)
-    if (box->Checked()) Document->SetUpdateMode(Document->UpdateMode | mode);
+  // Set once: passing through 0 would mark an unchanged mode as a change to save.
+  TUpdateModes mode = 0;
+  if (ModeSizeBox.Checked()) mode |= umSize;
+  if (ModeTimeBox.Checked()) mode |= umTime;
+  if (ModeHashBox.Checked()) mode |= umHash;
+  Document->SetUpdateMode(mode);
   return Document->PrepareUpdate(Folder, BytesTotal, FilesSelected);
 }
 

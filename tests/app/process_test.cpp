@@ -426,6 +426,15 @@ TEST_F(ProcessTest, ModeBoxesFollowEachOtherAndTheDocument) {
   EXPECT_EQ(doc.UpdateMode, umSize | umTime | umHash);
 }
 
+TEST_F(ProcessTest, UnchangedUpdateOptionsLeaveTheDocumentUnmodified) {
+  doc.UpdateMode = umSize | umHash;
+  doc.UpdateFind = false;
+  TUpdateForm form(nullptr);
+  Show(form, [&] { form.StartButton.Click(); }, dir.Path());
+  EXPECT_EQ(doc.UpdateMode, umSize | umHash);
+  EXPECT_FALSE(doc.Modified);
+}
+
 TEST_F(ProcessTest, UpdateOptionsAreWrittenIntoTheDocument) {
   MakeFile(L"a.txt", "abc");
   MakeFile(L"b.dat", "b");
