@@ -95,11 +95,7 @@ void TUniConvForm::SetEncGroupIndex(int32_t Index) {
 
 // Fills the code-page list and selects the system ANSI code page.
 void TUniConvForm::FillList(bool FullNames) {
-  TCodePageItems items;
-  int ansi = FillCodePageList(items, FullNames);
-  EncList.Clear();
-  for (const TCodePageItem& item : items) EncList.Add(item.Name, item.CodePage);
-  EncList.SetItemIndex(ansi);
+  FillCodePageBox(EncList, FullNames);
 }
 
 void TUniConvForm::SetKind(int32_t Kind) {
@@ -111,18 +107,11 @@ int32_t TUniConvForm::GetKind() {
 }
 
 void TUniConvForm::SetCodePage(int32_t CodePage) {
-  EncList.SetItemIndex(0);
-  for (int i = 0, n = EncList.Count(); i < n; ++i)
-    if (static_cast<int32_t>(EncList.ItemData(i)) == CodePage) {
-      EncList.SetItemIndex(i);
-      break;
-    }
+  SelectCodePage(EncList, static_cast<uint32_t>(CodePage));
 }
 
 int32_t TUniConvForm::GetCodePage() {
-  int i = EncList.ItemIndex();
-  if (i < 0 || i >= EncList.Count()) return 0;
-  return static_cast<int32_t>(EncList.ItemData(i));
+  return static_cast<int32_t>(SelectedCodePage(EncList));
 }
 
 void TUniConvForm::SetRawName(const std::string& ARawName) {

@@ -14,6 +14,34 @@
 enum TEncodingKind : int32_t { ekUTF8 = 0, ekAnsi = 1, ekOem = 2, ekCodePage = 3, ekMac = 4 };
 enum TEncodingChoice : int32_t { ecUTF8 = 0, ecAnsi = 1, ecOem = 2, ecMac = 3, ecSpecified = 4 };
 
+// Code-page pick lists (a combo or a list box) whose items carry their code-page numbers.
+// Fills the list from the installed code pages and selects the system's ANSI code page.
+template <class TList>
+void FillCodePageBox(TList& Box, bool FullNames) {
+  TCodePageItems items;
+  const int ansi = FillCodePageList(items, FullNames);
+  Box.Clear();
+  for (const TCodePageItem& item : items) Box.Add(item.Name, static_cast<intptr_t>(item.CodePage));
+  Box.SetItemIndex(ansi);
+}
+// The selected item's code page; 0 when none is selected.
+template <class TList>
+uint32_t SelectedCodePage(TList& Box) {
+  const int i = Box.ItemIndex();
+  if (i < 0 || i >= Box.Count()) return 0;
+  return static_cast<uint32_t>(Box.ItemData(i));
+}
+// Selects the item of CodePage, the first one when no item has it.
+template <class TList>
+void SelectCodePage(TList& Box, uint32_t CodePage) {
+  Box.SetItemIndex(0);
+  for (int i = 0, n = Box.Count(); i < n; ++i)
+    if (static_cast<uint32_t>(Box.ItemData(i)) == CodePage) {
+      Box.SetItemIndex(i);
+      return;
+    }
+}
+
 // Bytes of a name decoded by kind; CodePage only for ekCodePage. UTF-8 that is not well formed,
 // and a code page that is not installed, give an empty name.
 std::wstring DecodeNameAs(const std::string& RawName, int32_t Kind, uint32_t CodePage);

@@ -8,6 +8,7 @@
 #include <string_view>
 #include <utility>
 
+#include "app/dlgconv.h"
 #include "app/main.h"
 #include "document/data.h"
 #include "document/stream.h"
@@ -93,11 +94,7 @@ void TExportForm::OnShow() {
 }
 
 void TExportForm::FillEncList() {
-  TCodePageItems pages;
-  const int ansi = FillCodePageList(pages, ShowCodeBox.Checked());
-  EncList.Clear();
-  for (const TCodePageItem& p : pages) EncList.Add(p.Name, static_cast<intptr_t>(p.CodePage));
-  EncList.SetItemIndex(ansi);
+  FillCodePageBox(EncList, ShowCodeBox.Checked());
 }
 
 int32_t TExportForm::GetFormat() {
@@ -121,19 +118,11 @@ void TExportForm::SetEncoding(int32_t Value) {
 }
 
 uint32_t TExportForm::GetCodePage() {
-  const int i = EncList.ItemIndex();
-  if (i < 0 || i >= EncList.Count()) return 0;
-  return static_cast<uint32_t>(EncList.ItemData(i));
+  return SelectedCodePage(EncList);
 }
 
 void TExportForm::SetCodePage(uint32_t Value) {
-  EncList.SetItemIndex(0);
-  for (int i = 0, n = EncList.Count(); i < n; ++i) {
-    if (static_cast<uint32_t>(EncList.ItemData(i)) == Value) {
-      EncList.SetItemIndex(i);
-      return;
-    }
-  }
+  SelectCodePage(EncList, Value);
 }
 
 int32_t TExportForm::GetLineEnd() {

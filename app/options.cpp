@@ -5,6 +5,7 @@
 
 #include <iterator>
 
+#include "app/dlgconv.h"
 #include "app/main.h"
 #include "document/uniconv.h"
 #include "ui/app.h"
@@ -201,26 +202,15 @@ void TOptsForm::OnInitDialog() {
 }
 
 void TOptsForm::FillEncList() {
-  TCodePageItems items;
-  int ansi = FillCodePageList(items, ShowCodeBox.Checked());
-  EncList.Clear();
-  for (const TCodePageItem& item : items) EncList.Add(item.Name, item.CodePage);
-  EncList.SetItemIndex(ansi);
+  FillCodePageBox(EncList, ShowCodeBox.Checked());
 }
 
 int32_t TOptsForm::GetEncoding() {
-  int i = EncList.ItemIndex();
-  if (i < 0 || i >= EncList.Count()) return 0;
-  return static_cast<int32_t>(static_cast<uint32_t>(EncList.ItemData(i)));
+  return static_cast<int32_t>(SelectedCodePage(EncList));
 }
 
 void TOptsForm::SetEncoding(int32_t CodePage) {
-  EncList.SetItemIndex(0);
-  for (int i = 0, n = EncList.Count(); i < n; ++i)
-    if (static_cast<uint32_t>(EncList.ItemData(i)) == static_cast<uint32_t>(CodePage)) {
-      EncList.SetItemIndex(i);
-      return;
-    }
+  SelectCodePage(EncList, static_cast<uint32_t>(CodePage));
 }
 
 int32_t TOptsForm::GetCodeMode() {
