@@ -86,6 +86,24 @@ std::wstring FormatBytes(int64_t Bytes) {
   return FromAnsi(FormatSizeText(false, true, 0, Bytes, 0));
 }
 
+namespace {
+void FillNameBox(ui::ComboBox& Box, int32_t (*Fill)(std::vector<std::string>&)) {
+  std::vector<std::string> names;
+  const int32_t index = Fill(names);
+  Box.Clear();
+  for (const std::string& n : names) Box.Add(ui::FromUtf8(n));
+  Box.SetItemIndex(index);
+}
+}  // namespace
+
+void FillHasherBox(ui::ComboBox& Box) {
+  FillNameBox(Box, FillHasherNames);
+}
+
+void FillCoderBox(ui::ComboBox& Box) {
+  FillNameBox(Box, FillCoderNames);
+}
+
 std::wstring PhysicalDriveText(int32_t Drive, int64_t Size) {
   return ui::Format(ui::LoadStr(IDS_CALC_PDITEM), {std::to_wstring(Drive), SizeText(Size)});
 }
@@ -104,14 +122,8 @@ TCalcForm::TCalcForm(HWND owner) : Dialog(IDD_CALC, owner), Now(LocalNow) {
 TCalcForm::~TCalcForm() = default;
 
 void TCalcForm::OnInitDialog() {
-  std::vector<std::string> names;
-  int32_t index = FillHasherNames(names);
-  for (const auto& n : names) HashBox.Add(ui::FromUtf8(n));
-  HashBox.SetItemIndex(index);
-  names.clear();
-  index = FillCoderNames(names);
-  for (const auto& n : names) CodeBox.Add(ui::FromUtf8(n));
-  CodeBox.SetItemIndex(index);
+  FillHasherBox(HashBox);
+  FillCoderBox(CodeBox);
 
   ProgressBar.SetRange(0, 1000);
   ProgressBar.SetVisible(false);

@@ -87,5 +87,8 @@ double LocalNow();
 std::wstring FormatDuration(double Days);
 // A byte count as the calculator writes it: thousands separated, no unit.
 std::wstring FormatBytes(int64_t Bytes);
+// Fills a pick list with the registered hash type (encoding) names and selects the default.
+void FillHasherBox(ui::ComboBox& Box);
+void FillCoderBox(ui::ComboBox& Box);
 // The physical-drive item text, "#0 - 75Gbytes".
 std::wstring PhysicalDriveText(int32_t Drive, int64_t Size);

@@ -3,25 +3,20 @@
 #include <string>
 #include <vector>
 
+#include "app/calc.h"
 #include "document/data.h"
 #include "hash/registry.h"
 #include "ui/strings.h"
 
 namespace {
 
+// Hash and encoding names are ASCII.
 std::wstring Widen(const std::string& s) {
-  return std::wstring(s.begin(), s.end());
+  return ui::FromUtf8(s);
 }
 
 std::string Narrow(const std::wstring& s) {
   return ui::ToUtf8(s);
-}
-
-// Fills a pick list from registry names and selects the entry of the registry's default.
-void FillNames(ui::ComboBox& Box, const std::vector<std::string>& Names, int32_t DefaultIndex) {
-  Box.Clear();
-  for (const std::string& n : Names) Box.Add(Widen(n));
-  Box.SetItemIndex(DefaultIndex);
 }
 
 }  // namespace
@@ -47,12 +42,8 @@ void TPropsForm::OnInitDialog() {
   ModeTimeBox.OnClick = [this] { ModeNewBoxClick(); };
   ModeHashBox.OnClick = [this] { ModeNewBoxClick(); };
 
-  std::vector<std::string> names;
-  int32_t index = FillHasherNames(names);
-  FillNames(HashBox, names, index);
-  names.clear();
-  index = FillCoderNames(names);
-  FillNames(CodeBox, names, index);
+  FillHasherBox(HashBox);
+  FillCoderBox(CodeBox);
 }
 
 void TPropsForm::SetDocument(TFileList* ADocument) {

@@ -1,5 +1,6 @@
 #include "app/update.h"
 
+#include "app/calc.h"
 #include "app/main.h"
 #include "hash/coders.h"
 #include "hash/registry.h"
@@ -13,16 +14,8 @@ TUpdateForm::TUpdateForm(HWND Owner) : TProcessForm(IDD_UPDATE, Owner) {
 
 void TUpdateForm::OnInitDialog() {
   TProcessForm::OnInitDialog();
-  std::vector<std::string> names;
-  HashBox.Clear();
-  int32_t index = FillHasherNames(names);
-  for (const std::string& n : names) HashBox.Add(ui::FromUtf8(n));
-  HashBox.SetItemIndex(index);
-  names.clear();
-  CodeBox.Clear();
-  index = FillCoderNames(names);
-  for (const std::string& n : names) CodeBox.Add(ui::FromUtf8(n));
-  CodeBox.SetItemIndex(index);
+  FillHasherBox(HashBox);
+  FillCoderBox(CodeBox);
 }
 
 void TUpdateForm::Init(ui::ListView* AList, TFileList* ADocument, TNotifyEvent AOnDone,
