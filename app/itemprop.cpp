@@ -4,6 +4,7 @@
 #include <charconv>
 #include <cmath>
 
+#include "app/calc.h"
 #include "document/uniconv.h"
 #include "hash/daycount.h"
 #include "hash/registry.h"
@@ -52,9 +53,7 @@ SYSTEMTIME DateTimeToSystemTime(double value) {
 }
 
 double Now() {
-  SYSTEMTIME st;
-  GetLocalTime(&st);
-  return SystemTimeToDateTime(st);
+  return LocalNow();
 }
 
 void TDateTimeEdit::SetDateTime(double value) {
