@@ -5,23 +5,9 @@
 #include <algorithm>
 #include <cstring>
 
+#include "document/xmlfile.h"
 #include "hash/errors.h"
 #include "hash/misc.h"
-
-namespace {
-std::wstring ErrorText(DWORD Code) {
-  wchar_t* text = nullptr;
-  const DWORD n = FormatMessageW(
-      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-      nullptr, Code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
-  std::wstring result(text ? text : L"", n);
-  LocalFree(text);
-  while (!result.empty() && (result.back() == L'\n' || result.back() == L'\r' ||
-                             result.back() == L' ' || result.back() == L'.'))
-    result.pop_back();
-  return result;
-}
-}  // namespace
 
 TFileStream::TFileStream(const std::wstring& FileName, TFileStreamMode Mode) : FileName(FileName) {
   const std::wstring path = AddLongPathPrefix(FileName);
@@ -32,7 +18,7 @@ TFileStream::TFileStream(const std::wstring& FileName, TFileStreamMode Mode) : F
     Handle = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                          OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
   if (Handle == INVALID_HANDLE_VALUE) {
-    const std::wstring why = ErrorText(GetLastError());
+    const std::wstring why = SystemErrorText(GetLastError());
     if (Mode == fmCreate) throw EFCreateError(L"Cannot create file \"" + FileName + L"\". " + why);
     throw EFOpenError(L"Cannot open file \"" + FileName + L"\". " + why);
   }
@@ -46,7 +32,8 @@ int32_t TFileStream::Read(void* Buffer, int32_t Count) {
   if (Count <= 0) return 0;
   DWORD done = 0;
   if (!ReadFile(Handle, Buffer, static_cast<DWORD>(Count), &done, nullptr))
-    throw EReadError(L"Error reading file \"" + FileName + L"\". " + ErrorText(GetLastError()));
+    throw EReadError(L"Error reading file \"" + FileName + L"\". " +
+                     SystemErrorText(GetLastError()));
   return static_cast<int32_t>(done);
 }
 
