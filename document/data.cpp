@@ -68,12 +68,16 @@ bool TFileItem::HashChanged() const {
   if (State == fsNone || HashValue.empty() || NewHash.empty()) return false;
   const TCoderClass coder = FindCoder(HashCode);
   if (!coder) return false;
-  if (coder->CaseSensitive()) return HashValue != NewHash;
+  return !SameHashText(HashValue, NewHash, coder->CaseSensitive());
+}
+
+bool SameHashText(const std::string& A, const std::string& B, bool CaseSensitive) {
+  if (CaseSensitive) return A == B;
   const auto lower = [](char c) {
     return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
   };
-  return !std::equal(HashValue.begin(), HashValue.end(), NewHash.begin(), NewHash.end(),
-                     [&](char a, char b) { return lower(a) == lower(b); });
+  return std::equal(A.begin(), A.end(), B.begin(), B.end(),
+                    [&](char a, char b) { return lower(a) == lower(b); });
 }
 
 // TFileList -----------------------------------------------------------------

@@ -74,6 +74,10 @@ class TFileItem {
   bool HashChanged() const;
 };
 
+// Hash texts of one encoding compare equal; where letter case means nothing, ASCII case is
+// ignored.
+bool SameHashText(const std::string& A, const std::string& B, bool CaseSensitive);
+
 // Events of the long passes; every handler returns whether to go on.
 using TConvertNameEvent = std::function<bool(const std::string& RawName, std::wstring& Name)>;
 using TStatusEvent = std::function<bool(const std::wstring& Text)>;

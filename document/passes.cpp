@@ -176,13 +176,6 @@ bool IsBlankHash(const std::string& Value) {
   return std::all_of(Value.begin(), Value.end(), [](char c) { return uint8_t(c) <= 32; });
 }
 
-bool SameHash(const std::string& A, const std::string& B, bool CaseSensitive) {
-  if (CaseSensitive) return A == B;
-  auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; };
-  return A.size() == B.size() &&
-         std::equal(A.begin(), A.end(), B.begin(), [&](char a, char b) { return lower(a) == lower(b); });
-}
-
 // A registry look-up that remembers its last answer: the entries of a document mostly share
 // one hash type and one encoding, and the registries do not change while a pass runs.
 template <class TClass, TClass (*Lookup)(std::string_view)>
@@ -333,7 +326,7 @@ bool TFileList::ProcessItems(const std::wstring& Folder, bool IsUpdate) {
       item.SetFileTime(item.NewTime);
       item.SetFileSize(item.NewSize);
     } else {
-      ok = SameHash(item.NewHash, item.HashValue, coder->CaseSensitive());
+      ok = SameHashText(item.NewHash, item.HashValue, coder->CaseSensitive());
       if (ok)
         item.State = item.State == fsUpdated ? fsTouched : fsOK;
       else if (item.State == fsNone)
