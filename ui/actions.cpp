@@ -191,10 +191,6 @@ void AppendMenuItem(HMENU menu, int id, const std::wstring& caption) {
   AppendMenuW(menu, MF_STRING, id, caption.c_str());
 }
 
-HMENU SubMenu(HMENU menu, int position) {
-  return GetSubMenu(menu, position);
-}
-
 HMENU FindSubMenu(HMENU menu, const std::wstring& caption) {
   for (int i = 0, n = GetMenuItemCount(menu); i < n; ++i) {
     HMENU sub = GetSubMenu(menu, i);

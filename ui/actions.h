@@ -67,7 +67,6 @@ class ActionList {
   // Adds an action; caption and hint are loaded from the string with the same ID.
   Action& Add(int id, std::function<void()> execute = nullptr);
   Action* Find(int id);
-  const std::vector<std::unique_ptr<Action>>& Actions() const { return actions_; }
 
   // Runs a command of the list; false when the ID is not one of its actions.
   bool Execute(int id);
@@ -99,8 +98,6 @@ std::wstring MenuItemCaption(HMENU menu, UINT item, bool byPosition);
 void SetMenuItemCaption(HMENU menu, UINT item, bool byPosition, const std::wstring& caption);
 // Appends an item with this command ID.
 void AppendMenuItem(HMENU menu, int id, const std::wstring& caption);
-// The submenu of the item at this position.
-HMENU SubMenu(HMENU menu, int position);
 // The submenu whose item caption (without hotkey marker) equals this, searched in depth.
 HMENU FindSubMenu(HMENU menu, const std::wstring& caption);
 bool MenuItemChecked(HMENU menu, UINT item, bool byPosition);

@@ -65,9 +65,6 @@ void ToolBar::Rebuild() {
   AutoSize();
 }
 
-int ToolBar::ButtonCount() {
-  return static_cast<int>(Send(TB_BUTTONCOUNT));
-}
 bool ToolBar::ButtonEnabled(int command) {
   return Send(TB_ISBUTTONENABLED, command) != 0;
 }

@@ -27,7 +27,6 @@ class ToolBar : public Control {
   void Create(Window& parent, int bitmapId, int imageSize);
   void AddButton(int command, int image, const std::wstring& caption);
   void AddSeparator();
-  int ButtonCount();
   bool ButtonEnabled(int command);
   void SetButtonEnabled(int command, bool enabled);
   void SetButtonChecked(int command, bool checked);

@@ -282,9 +282,6 @@ bool RadioButton::HandleCommand(int code) {
 
 // Edits and labels -------------------------------------------------------------
 
-void Edit::SetReadOnly(bool readOnly) {
-  Send(EM_SETREADONLY, readOnly);
-}
 void Edit::SelectAll() {
   Send(EM_SETSEL, 0, -1);
 }

@@ -142,7 +142,6 @@ class Edit : public Control {
  public:
   using Control::Control;
   std::function<void()> OnChange;
-  void SetReadOnly(bool readOnly);
   void SelectAll();
   bool HandleCommand(int code) override;
 };

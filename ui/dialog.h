@@ -40,8 +40,6 @@ class Dialog : public Window {
   int ShowModal();
   // The real modal loop (used by the seam's default implementation).
   int RunModal();
-  // True while ShowModal runs.
-  bool IsModal() const { return modal_; }
 
   // Ends a modal run with this result when OnCloseQuery agrees; returns whether it did.
   bool SetModalResult(int result);

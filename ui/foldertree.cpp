@@ -209,17 +209,6 @@ std::wstring FolderTree::SelectedPath() {
   return PathOf(Selected());
 }
 
-std::wstring FolderTree::ItemText(HTREEITEM Item) {
-  wchar_t text[MAX_PATH] = {};
-  TVITEMW tvi{};
-  tvi.mask = TVIF_TEXT | TVIF_HANDLE;
-  tvi.hItem = Item;
-  tvi.pszText = text;
-  tvi.cchTextMax = MAX_PATH;
-  Send(TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&tvi));
-  return text;
-}
-
 void FolderTree::ShowContextMenu() {
   POINT pt;
   GetCursorPos(&pt);

@@ -36,8 +36,6 @@ class FolderTree : public Control {
   // The file-system path of an item's folder; empty for a virtual one.
   std::wstring PathOf(HTREEITEM Item);
   HTREEITEM Selected();
-  // The item's label as the tree shows it.
-  std::wstring ItemText(HTREEITEM Item);
 
   bool HandleNotify(NMHDR* hdr, LRESULT& result) override;
 

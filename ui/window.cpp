@@ -53,12 +53,6 @@ void Window::Unregister(Control* c) {
   controls_.erase(std::remove(controls_.begin(), controls_.end(), c), controls_.end());
 }
 
-Control* Window::FindControl(int id) const {
-  for (Control* c : controls_)
-    if (c->Id() == id) return c;
-  return nullptr;
-}
-
 std::wstring Window::Caption() {
   HWND h = Handle();
   std::wstring s(GetWindowTextLengthW(h) + 1, L'\0');
@@ -103,10 +97,6 @@ int Window::AddCommand(std::function<void(int)> handler) {
   int id = nextCommand_++;
   commands_[id] = std::move(handler);
   return id;
-}
-
-void Window::SetCommand(int id, std::function<void(int)> handler) {
-  commands_[id] = std::move(handler);
 }
 
 void Window::PerformCommand(int id, int code, HWND from) {

@@ -48,11 +48,9 @@ class Window {
   // Commands from menus, accelerators and tool bars that no control claims go here first; a
   // command registered with AddCommand runs its handler. Returns the new command ID.
   int AddCommand(std::function<void(int id)> handler);
-  void SetCommand(int id, std::function<void(int id)> handler);
 
   // The controls bound to this window (in declaration order).
   const std::vector<Control*>& Controls() const { return controls_; }
-  Control* FindControl(int id) const;
 
   // Sends a command as a click or menu choice would, and returns after it was handled.
   void PerformCommand(int id, int code = 0, HWND from = nullptr);
