@@ -79,13 +79,6 @@ void StoreEntryValue(TFileItem& Item, TCoderClass NewCoder, const std::string& T
   Item.SetHashCode(NewCoder->CoderName());
 }
 
-bool SetNodeEncoding(TFileItem& Item, TCoderClass NewCoder) {
-  std::string text;
-  if (!RecodeEntryValue(Item, NewCoder, text)) return false;
-  StoreEntryValue(Item, NewCoder, text);
-  return true;
-}
-
 // The commands ---------------------------------------------------------------------------------
 
 void TMainForm::InitEditActions() {

@@ -35,5 +35,3 @@ void SetNodeHashType(TFileItem& Item, const std::string& Name);
 bool RecodeEntryValue(const TFileItem& Item, TCoderClass NewCoder, std::string& Text);
 // Stores a value from RecodeEntryValue and the new encoding.
 void StoreEntryValue(TFileItem& Item, TCoderClass NewCoder, const std::string& Text);
-// Both in one: false, nothing changed, when the entry's encoding is not registered.
-bool SetNodeEncoding(TFileItem& Item, TCoderClass NewCoder);
