@@ -30,17 +30,16 @@ bool IsAsciiBytes(const std::string& Bytes) {
   return true;
 }
 
-// Choices and kinds agree but for 3 and 4.
-int32_t SwapMacAndCodePage(int32_t Value) {
-  return Value == 3 ? 4 : Value == 4 ? 3 : Value;
-}
-
 HWND MainWindow() {
   ui::Form* f = ui::Application::Get().MainForm();
   return f ? f->HandleIfCreated() : nullptr;
 }
 
 }  // namespace
+
+int32_t SwapMacAndCodePage(int32_t Value) {
+  return Value == 3 ? 4 : Value == 4 ? 3 : Value;
+}
 
 std::wstring DecodeNameAs(const std::string& RawName, int32_t Kind, uint32_t CodePage) {
   switch (Kind) {

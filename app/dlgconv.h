@@ -13,6 +13,8 @@
 // Encoding kinds (the CodeMode setting) and the dialog's choices, whose order swaps 3 and 4.
 enum TEncodingKind : int32_t { ekUTF8 = 0, ekAnsi = 1, ekOem = 2, ekCodePage = 3, ekMac = 4 };
 enum TEncodingChoice : int32_t { ecUTF8 = 0, ecAnsi = 1, ecOem = 2, ecMac = 3, ecSpecified = 4 };
+// A kind to its choice and back: they agree but for 3 and 4.
+int32_t SwapMacAndCodePage(int32_t Value);
 
 // Code-page pick lists (a combo or a list box) whose items carry their code-page numbers.
 // Fills the list from the installed code pages and selects the system's ANSI code page.

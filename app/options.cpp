@@ -17,10 +17,6 @@ const wchar_t* const MSXMLDownloadAddress =
     L"https://www.microsoft.com/en-us/download/details.aspx?id=3988";
 
 namespace {
-// Radio items 3 and 4 stand for the code modes 4 (Mac) and 3 (Encoding) respectively.
-int32_t SwapModes(int32_t n) {
-  return n == 3 ? 4 : n == 4 ? 3 : n;
-}
 constexpr int SpecifiedItem = 4;
 constexpr ui::Color clInfoBk = static_cast<ui::Color>(0xFF000000u | COLOR_INFOBK);
 }  // namespace
@@ -214,11 +210,11 @@ void TOptsForm::SetEncoding(int32_t CodePage) {
 }
 
 int32_t TOptsForm::GetCodeMode() {
-  return SwapModes(EncGroup.ItemIndex());
+  return SwapMacAndCodePage(EncGroup.ItemIndex());
 }
 
 void TOptsForm::SetCodeMode(int32_t Mode) {
-  EncGroup.SetItemIndex(SwapModes(Mode));
+  EncGroup.SetItemIndex(SwapMacAndCodePage(Mode));
 }
 
 // Integration ------------------------------------------------------------------
