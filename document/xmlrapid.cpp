@@ -12,6 +12,7 @@
 
 #include <rapidxml.hpp>
 
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -51,7 +52,10 @@ std::wstring WidenAscii(const char* Text) {
 // Input: the file's bytes as UTF-8.
 
 std::string ReadWholeFile(const std::wstring& FileName) {
-  HANDLE file = static_cast<HANDLE>(OpenXMLFileForReading(FileName));
+  // Closed on every way out, also when a huge file's buffer cannot be had.
+  const std::unique_ptr<void, decltype(&CloseHandle)> handle(OpenXMLFileForReading(FileName),
+                                                              &CloseHandle);
+  const HANDLE file = handle.get();
   std::string bytes;
   LARGE_INTEGER size{};
   bool ok = GetFileSizeEx(file, &size) != 0;
@@ -64,7 +68,6 @@ std::string ReadWholeFile(const std::wstring& FileName) {
       done += got;
     }
   }
-  CloseHandle(file);
   if (!ok) throw EReadError(L"Stream read error");
   return bytes;
 }
