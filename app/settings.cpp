@@ -80,10 +80,6 @@ void TMainForm::LoadSettings(TSettingsStore& Store) {
   auto number = [&](const wchar_t* name, int32_t& value) {
     return TryParseSetting(FindSetting(values, name), value);
   };
-  auto integer = [&](const wchar_t* name, int32_t& field) {
-    int32_t v;
-    if (number(name, v)) field = v;
-  };
   // Each value replaces what the window had only when it parses.
   int32_t v;
   for (const GeneralSetting& g : kGeneralSettings) {
@@ -128,7 +124,7 @@ void TMainForm::LoadSettings(TSettingsStore& Store) {
       moved = true;
     }
   if (moved) SetBounds(left, top, width, height);
-  integer(L"WindowState", SavedWindowState);
+  number(L"WindowState", SavedWindowState);  // left as it was when it does not parse
 
   // The columns only as a whole: one value per column, named by its position.
   values = Store.ReadSection(kColumns);

@@ -74,7 +74,8 @@ class TRegistryStore : public TSettingsStore {
 std::wstring IntToSetting(int32_t Value);
 std::wstring BoolToSetting(bool Value);
 std::wstring ColorToSetting(ui::Color Value);  // "$" + at least six upper-case hex digits
-// The whole text as a 32-bit integer: signed decimal, or hexadecimal after "$".
+// The whole text as a 32-bit integer: signed decimal, or hexadecimal after "$". Value is left
+// alone when the text does not parse.
 bool TryParseSetting(const std::wstring& Text, int32_t& Value);
 // The value of this name (letter case ignored); empty when missing.
 std::wstring FindSetting(const TSettingValues& Values, const std::wstring& Name);
