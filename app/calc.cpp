@@ -28,11 +28,6 @@ std::wstring FromAnsi(const std::string& Text) {
 constexpr double RedrawInterval = 1.0 / 345600;  // 0.25 second in days
 constexpr int64_t MsPerDay = 86400000;
 
-// Abbreviated, thousands separated, no decimals: "15M".
-std::wstring SizeText(int64_t Size) {
-  return FromAnsi(FormatSizeText(true, true, 0, Size, 0));
-}
-
 std::wstring DecimalSeparator() {
   wchar_t sep[8] = {};
   if (!GetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_SDECIMAL, sep, 8) || !sep[0]) return L".";
@@ -82,6 +77,10 @@ std::wstring FormatDuration(double Days) {
   return std::to_wstring(s / 3600) + L":" + TwoDigits(s / 60 % 60) + L":" + TwoDigits(s % 60);
 }
 
+std::wstring ShortSizeText(int64_t Size) {
+  return FromAnsi(FormatSizeText(true, true, 0, Size, 0));
+}
+
 std::wstring FormatBytes(int64_t Bytes) {
   return FromAnsi(FormatSizeText(false, true, 0, Bytes, 0));
 }
@@ -105,7 +104,7 @@ void FillCoderBox(ui::ComboBox& Box) {
 }
 
 std::wstring PhysicalDriveText(int32_t Drive, int64_t Size) {
-  return ui::Format(ui::LoadStr(IDS_CALC_PDITEM), {std::to_wstring(Drive), SizeText(Size)});
+  return ui::Format(ui::LoadStr(IDS_CALC_PDITEM), {std::to_wstring(Drive), ShortSizeText(Size)});
 }
 
 TCalcForm::TCalcForm(HWND owner) : Dialog(IDD_CALC, owner), Now(LocalNow) {
@@ -325,7 +324,7 @@ bool TCalcForm::DoProgress(int32_t Bytes, bool Last) {
   DoneSize += Bytes;
   double now = Now();
   if (!Last && now - LastRedraw <= RedrawInterval) return true;
-  std::wstring title = ui::Format(ui::LoadStr(IDS_CALC_TITLESIZE), {SizeText(DoneSize)});
+  std::wstring title = ui::Format(ui::LoadStr(IDS_CALC_TITLESIZE), {ShortSizeText(DoneSize)});
   if (TotalSize > 0) {
     int64_t perMille = 1000 * DoneSize / TotalSize;
     title += ui::Format(

@@ -85,6 +85,8 @@ class TCalcForm : public ui::Dialog {
 double LocalNow();
 // "n:ss.zzz" up to one hour, else "h:nn:ss", of a duration in days.
 std::wstring FormatDuration(double Days);
+// A size abbreviated and thousands separated, without decimals: "15M".
+std::wstring ShortSizeText(int64_t Size);
 // A byte count as the calculator writes it: thousands separated, no unit.
 std::wstring FormatBytes(int64_t Bytes);
 // Fills a pick list with the registered hash type (encoding) names and selects the default.

@@ -5,7 +5,6 @@
 #include <cwchar>
 
 #include "app/calc.h"
-#include "document/uniconv.h"
 #include "hash/misc.h"
 #include "ui/app.h"
 #include "ui/prompts.h"
@@ -17,11 +16,6 @@ namespace {
 constexpr long double RedrawInterval = 0.25L / 86400;
 constexpr int64_t MsPerDay = 86400000;
 constexpr UINT WM_PROCESS_ACTIVATE = WM_APP + 108;
-
-// Sizes in these windows are always abbreviated and separated, whatever the list shows.
-std::wstring SizeText(int64_t Size) {
-  return CodePageToWide(FormatSizeText(true, true, 0, Size, 0), CP_ACP);
-}
 
 std::wstring LocaleText(LCTYPE Type, const wchar_t* Default) {
   wchar_t buf[8] = {};
@@ -203,9 +197,10 @@ void TProcessForm::UpdateFilesText() {
                           L"/" + std::to_wstring(FilesLeft));
 }
 
+// Sizes in these windows are always abbreviated and separated, whatever the list shows.
 void TProcessForm::UpdateBytesText() {
-  SetLabel(BytesText,
-           SizeText(BytesDone) + L"/" + SizeText(BytesTotal) + L"/" + SizeText(BytesLeft));
+  SetLabel(BytesText, ShortSizeText(BytesDone) + L"/" + ShortSizeText(BytesTotal) + L"/" +
+                          ShortSizeText(BytesLeft));
 }
 
 void TProcessForm::UpdateTimesText() {
@@ -417,13 +412,14 @@ void TProcessForm::Run() {
 }
 
 void TProcessForm::ShowSummary(double Elapsed) {
-  std::wstring text =
-      ui::Format(ui::LoadStr(IDS_PROCESS_PROCESSED),
-                 {SizeText(BytesDone), std::to_wstring(FilesDone), FormatElapsedTime(Elapsed)});
-  if (Elapsed > 0)
+  std::wstring text = ui::Format(
+      ui::LoadStr(IDS_PROCESS_PROCESSED),
+      {ShortSizeText(BytesDone), std::to_wstring(FilesDone), FormatElapsedTime(Elapsed)});
+  if (Elapsed > 0) {
+    const double rate = std::trunc(static_cast<double>(BytesDone) / (Elapsed * 86400));
     text = ui::Format(ui::LoadStr(IDS_PROCESS_RATE),
-                      {text, SizeText(static_cast<int64_t>(
-                                 std::trunc(static_cast<double>(BytesDone) / (Elapsed * 86400))))});
+                      {text, ShortSizeText(static_cast<int64_t>(rate))});
+  }
   if (Fails == 0) {
     SetInfoColors(0xC0DCC0, 0x008000);
     SetLabel(StatusLabel, SuccessText());
