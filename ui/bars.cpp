@@ -48,15 +48,22 @@ void ToolBar::AddSeparator() {
 void ToolBar::Rebuild() {
   HWND h = Handle();
   if (!h) return;
-  while (SendMessageW(h, TB_BUTTONCOUNT, 0, 0) > 0) SendMessageW(h, TB_DELETEBUTTON, 0, 0);
+  // The buttons come back with the state they had (enabled, checked); new ones start enabled.
+  std::vector<BYTE> states;
   for (const Item& it : items_) {
+    LRESULT state = it.Command ? SendMessageW(h, TB_GETSTATE, it.Command, 0) : -1;
+    states.push_back(state == -1 ? TBSTATE_ENABLED : static_cast<BYTE>(state));
+  }
+  while (SendMessageW(h, TB_BUTTONCOUNT, 0, 0) > 0) SendMessageW(h, TB_DELETEBUTTON, 0, 0);
+  for (size_t i = 0; i < items_.size(); ++i) {
+    const Item& it = items_[i];
     TBBUTTON b{};
     if (it.Command == 0) {
       b.fsStyle = BTNS_SEP;
     } else {
       b.iBitmap = it.Image;
       b.idCommand = it.Command;
-      b.fsState = TBSTATE_ENABLED;
+      b.fsState = states[i];
       b.fsStyle = BTNS_BUTTON | BTNS_AUTOSIZE;
       if (showCaptions_) b.iString = reinterpret_cast<INT_PTR>(it.Caption.c_str());
     }

@@ -160,6 +160,9 @@ TEST_F(UiTest, ActionsFollowTheirUpdateHandlersInMenusAndToolBars) {
   ui::Application::Get().Idle();
   EXPECT_FALSE(ui::MenuItemEnabled(menu, ID_CMD, false));
   EXPECT_FALSE(form.Bar.ButtonEnabled(ID_CMD));
+  // Switching the captions rebuilds the buttons; a disabled one stays disabled.
+  form.Bar.SetShowCaptions(true);
+  EXPECT_FALSE(form.Bar.ButtonEnabled(ID_CMD));
   EXPECT_FALSE(actions.Execute(ID_CMD) && runs > 0);
   EXPECT_EQ(runs, 0);
 
