@@ -286,6 +286,7 @@ bool TFileList::ExportTextList(TStream& Stream, TListFormat Format, TLineEnd Lin
   out.Add(";" + eol + "; " + std::string(createdBy.begin(), createdBy.end()) + eol + ";" + eol);
 
   std::string hash, bytes, line;
+  std::wstring replaced;
   try {
     for (const auto& item : Items) {
       if (!out.Good()) break;
@@ -310,8 +311,9 @@ bool TFileList::ExportTextList(TStream& Stream, TListFormat Format, TLineEnd Lin
       }
       ToLetterCase(hash, LowerCase);
 
-      std::wstring name = item->FileName;
-      if (Delimiter > 0 && delimiter != L"\\") name = WideReplaceAll(name, L"\\", delimiter);
+      const std::wstring& name =
+          delimiter == L"\\" ? item->FileName
+                             : (replaced = WideReplaceAll(item->FileName, L"\\", delimiter));
       const std::string nameBytes = WideToCodePage(name, codePage);
 
       if (Format == lfMD5SUM)
