@@ -59,10 +59,7 @@ void TPropsForm::LoadFromDocument() {
   HashBox.SetItemIndex(HashBox.FindExact(Widen(Document->UpdateHash)));
   if (TCoderClass coder = FindCoder(Document->UpdateCode))
     CodeBox.SetItemIndex(CodeBox.FindExact(Widen(coder->DisplayName())));
-  ModeAllBox.SetChecked(Document->UpdateMode == 0);
-  ModeSizeBox.SetChecked(Document->UpdateMode & umSize);
-  ModeTimeBox.SetChecked(Document->UpdateMode & umTime);
-  ModeHashBox.SetChecked(Document->UpdateMode & umHash);
+  ModeBoxes.Show(Document->UpdateMode);
   VerifyFolderEdit.SetText(Document->VerifyFolder);
   SizeBox.SetChecked(Document->VerifySize);
   TimeBox.SetChecked(Document->VerifyTime);
@@ -79,29 +76,16 @@ void TPropsForm::SaveToDocument() {
   if (code >= 0)
     if (TCoderClass coder = FindCoderByDisplayName(Narrow(CodeBox.Item(code))))
       Document->SetUpdateCode(coder->CoderName());
-  TUpdateModes mode = 0;
-  if (ModeSizeBox.Checked()) mode |= umSize;
-  if (ModeTimeBox.Checked()) mode |= umTime;
-  if (ModeHashBox.Checked()) mode |= umHash;
-  Document->SetUpdateMode(mode);
+  Document->SetUpdateMode(ModeBoxes.Mode());
   Document->SetVerifyFolder(VerifyFolderEdit.Text());
   Document->SetVerifyTime(TimeBox.Checked());
   Document->SetVerifySize(SizeBox.Checked());
 }
 
 void TPropsForm::ModeAllBoxClick() {
-  if (Locked) return;
-  Locked = true;
-  bool all = ModeAllBox.Checked();
-  ModeSizeBox.SetChecked(!all);
-  ModeTimeBox.SetChecked(!all);
-  ModeHashBox.SetChecked(!all);
-  Locked = false;
+  ModeBoxes.AllClick();
 }
 
 void TPropsForm::ModeNewBoxClick() {
-  if (Locked) return;
-  Locked = true;
-  ModeAllBox.SetChecked(!ModeSizeBox.Checked() && !ModeTimeBox.Checked() && !ModeHashBox.Checked());
-  Locked = false;
+  ModeBoxes.ConditionClick();
 }

@@ -1,6 +1,7 @@
 #pragma once
 // The checksum-file properties dialog: the settings a document keeps for its own update and
 // verify passes. Values are copied in by SetDocument and back only by SaveToDocument (on OK).
+#include "app/modeboxes.h"
 #include "app/res/props_res.h"
 #include "ui/controls.h"
 #include "ui/dialog.h"
@@ -43,6 +44,5 @@ class TPropsForm : public ui::Dialog {
   void ModeNewBoxClick();
 
   TFileList* Document = nullptr;
-  // Keeps the mode boxes' handlers from re-entering each other.
-  bool Locked = false;
+  TUpdateModeBoxes ModeBoxes{ModeAllBox, ModeSizeBox, ModeTimeBox, ModeHashBox};
 };

@@ -30,10 +30,7 @@ void TUpdateForm::Init(ui::ListView* AList, TFileList* ADocument, TNotifyEvent A
     int code = CodeBox.FindExact(ui::FromUtf8(coder->DisplayName()));
     if (code >= 0) CodeBox.SetItemIndex(code);
   }
-  ModeAllBox.SetChecked(Document->UpdateMode == 0);
-  ModeSizeBox.SetChecked((Document->UpdateMode & umSize) != 0);
-  ModeTimeBox.SetChecked((Document->UpdateMode & umTime) != 0);
-  ModeHashBox.SetChecked((Document->UpdateMode & umHash) != 0);
+  ModeBoxes.Show(Document->UpdateMode);
   UpdateControls();
 }
 
@@ -47,11 +44,7 @@ bool TUpdateForm::Prepare(const std::wstring& Folder) {
   if (TCoderClass coder = FindCoderByDisplayName(ui::ToUtf8(CodeBox.Text())))
     Document->SetUpdateCode(coder->CoderName());
   // Set once: passing through 0 would mark an unchanged mode as a change to save.
-  TUpdateModes mode = 0;
-  if (ModeSizeBox.Checked()) mode |= umSize;
-  if (ModeTimeBox.Checked()) mode |= umTime;
-  if (ModeHashBox.Checked()) mode |= umHash;
-  Document->SetUpdateMode(mode);
+  Document->SetUpdateMode(ModeBoxes.Mode());
   return Document->PrepareUpdate(Folder, BytesTotal, FilesSelected);
 }
 
@@ -66,21 +59,11 @@ void TUpdateForm::UpdateControls() {
 }
 
 void TUpdateForm::ModeAllBoxClick() {
-  if (ModeChanging) return;
-  ModeChanging = true;
-  const bool all = ModeAllBox.Checked();
-  ModeSizeBox.SetChecked(!all);
-  ModeTimeBox.SetChecked(!all);
-  ModeHashBox.SetChecked(!all);
-  ModeChanging = false;
+  ModeBoxes.AllClick();
 }
 
 void TUpdateForm::ModeNewBoxClick() {
-  if (ModeChanging) return;
-  ModeChanging = true;
-  ModeAllBox.SetChecked(!ModeSizeBox.Checked() && !ModeTimeBox.Checked() &&
-                        !ModeHashBox.Checked());
-  ModeChanging = false;
+  ModeBoxes.ConditionClick();
 }
 
 void TUpdateForm::FindNewBoxClick() {

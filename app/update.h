@@ -1,6 +1,7 @@
 #pragma once
 // The update window: the progress window with the new-file scan options (mask, recursion, hash
 // type and encoding of new entries) and the update modes.
+#include "app/modeboxes.h"
 #include "app/process.h"
 
 class TUpdateForm : public TProcessForm {
@@ -21,7 +22,7 @@ class TUpdateForm : public TProcessForm {
   ui::CheckBox ModeSizeBox{this, IDC_UPDATE_MODESIZE};
   ui::CheckBox ModeTimeBox{this, IDC_UPDATE_MODETIME};
   ui::CheckBox ModeHashBox{this, IDC_UPDATE_MODEHASH};
-  bool ModeChanging = false;
+  TUpdateModeBoxes ModeBoxes{ModeAllBox, ModeSizeBox, ModeTimeBox, ModeHashBox};
 
   bool Prepare(const std::wstring& Folder) override;
   bool IsUpdate() override { return true; }

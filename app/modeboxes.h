@@ -1,0 +1,45 @@
+#pragma once
+// The four update-mode boxes that the update window and the checksum-file properties share:
+// "all files" clears the three conditions, and no condition checked means all files.
+#include "document/data.h"
+#include "ui/controls.h"
+
+class TUpdateModeBoxes {
+ public:
+  TUpdateModeBoxes(ui::CheckBox& All, ui::CheckBox& Size, ui::CheckBox& Time, ui::CheckBox& Hash)
+      : All(All), Size(Size), Time(Time), Hash(Hash) {}
+
+  void Show(TUpdateModes Mode) {
+    All.SetChecked(Mode == 0);
+    Size.SetChecked((Mode & umSize) != 0);
+    Time.SetChecked((Mode & umTime) != 0);
+    Hash.SetChecked((Mode & umHash) != 0);
+  }
+  TUpdateModes Mode() {
+    TUpdateModes mode = 0;
+    if (Size.Checked()) mode |= umSize;
+    if (Time.Checked()) mode |= umTime;
+    if (Hash.Checked()) mode |= umHash;
+    return mode;
+  }
+  // Click handlers; setting a box from code runs its handler, so each guards against the other.
+  void AllClick() {
+    if (Changing) return;
+    Changing = true;
+    const bool all = All.Checked();
+    Size.SetChecked(!all);
+    Time.SetChecked(!all);
+    Hash.SetChecked(!all);
+    Changing = false;
+  }
+  void ConditionClick() {
+    if (Changing) return;
+    Changing = true;
+    All.SetChecked(!Size.Checked() && !Time.Checked() && !Hash.Checked());
+    Changing = false;
+  }
+
+ private:
+  ui::CheckBox &All, &Size, &Time, &Hash;
+  bool Changing = false;
+};
