@@ -17,6 +17,43 @@ std::wstring FileErrorText(const wchar_t* What, const std::wstring& FileName, DW
   return std::wstring(What) + L" \"" + FileName + L"\". " + SystemErrorText(Code);
 }
 
+// Windows refuses to create a file over a read-only one; Wine's rename would replace it and drop
+// the mark. The user protected the file, so it is refused before anything is written.
+bool IsReadOnlyFile(DWORD Attributes) {
+  return Attributes != INVALID_FILE_ATTRIBUTES && (Attributes & FILE_ATTRIBUTE_READONLY) &&
+         !(Attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+// Gives the finished new file Temp the name Target; returns ERROR_SUCCESS or the system's error.
+// Whatever fails, Target keeps the old file.
+DWORD MoveIntoPlace(const std::wstring& Temp, const std::wstring& Target) {
+  const DWORD attributes = GetFileAttributesW(Target.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) {
+    // A new file. A file that appears meanwhile is not replaced unseen.
+    return MoveFileExW(Temp.c_str(), Target.c_str(), MOVEFILE_WRITE_THROUGH) ? ERROR_SUCCESS
+                                                                             : GetLastError();
+  }
+  if (IsReadOnlyFile(attributes)) return ERROR_ACCESS_DENIED;
+  // ReplaceFileW keeps the old file's security and creation time, but Wine's drops its marks, so
+  // the new file takes them first. Its content changed: backups are to see it as changed.
+  constexpr DWORD kept =
+      FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
+  SetFileAttributesW(Temp.c_str(), (attributes & kept) | FILE_ATTRIBUTE_ARCHIVE);
+  // The old file goes to a name of our own: without one, Wine parks it under a name it makes up
+  // and leaves that file behind when the replacement fails.
+  const std::wstring backup = Temp.substr(0, Temp.find_last_of(L'.')) + L".bak";
+  if (ReplaceFileW(Target.c_str(), Temp.c_str(), backup.c_str(), REPLACEFILE_IGNORE_MERGE_ERRORS,
+                   nullptr, nullptr)) {
+    DeleteFileW(backup.c_str());
+    return ERROR_SUCCESS;
+  }
+  const DWORD error = GetLastError();
+  // A replacement that failed half-way leaves the old file under the backup name.
+  if (GetFileAttributesW(Target.c_str()) == INVALID_FILE_ATTRIBUTES)
+    MoveFileExW(backup.c_str(), Target.c_str(), MOVEFILE_WRITE_THROUGH);
+  return error;
+}
+
 }  // namespace
 
 std::wstring SystemErrorText(unsigned long Code) {
@@ -36,6 +73,8 @@ std::wstring SystemErrorText(unsigned long Code) {
 
 TXMLFileWriter::TXMLFileWriter(const std::wstring& FileName)
     : Target(FileName), Handle(INVALID_HANDLE_VALUE) {
+  if (IsReadOnlyFile(GetFileAttributesW(AddLongPathPrefix(Target).c_str())))
+    throw EFCreateError(FileErrorText(L"Cannot create file", Target, ERROR_ACCESS_DENIED));
   // A short name of our own in the target's folder, so that the final rename stays on one
   // volume and the name stays within the limits of a name component.
   const size_t slash = Target.find_last_of(L"\\/:");
@@ -94,9 +133,8 @@ void TXMLFileWriter::Commit() {
   CloseHandle(Handle);
   Handle = INVALID_HANDLE_VALUE;
   const std::wstring temp = AddLongPathPrefix(TempName);
-  if (!MoveFileExW(temp.c_str(), AddLongPathPrefix(Target).c_str(),
-                   MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-    const DWORD error = GetLastError();
+  const DWORD error = MoveIntoPlace(temp, AddLongPathPrefix(Target));
+  if (error != ERROR_SUCCESS) {
     DeleteFileW(temp.c_str());
     throw EFCreateError(FileErrorText(L"Cannot create file", Target, error));
   }

@@ -3,9 +3,10 @@
 #include <string>
 #include <string_view>
 
-// Writes a new file beside the target and replaces the target with it in one step on Commit.
-// Until then, and whenever something fails, the previous file stays as it was; a writer
-// destroyed without Commit removes its new file.
+// Writes a new file beside the target and replaces the target with it in one step on Commit;
+// the replaced file's hidden and system marks carry over. Until then, and whenever something
+// fails, the previous file stays as it was; a writer destroyed without Commit removes its new
+// file. A read-only target is refused (EFCreateError), as Windows refuses to create over it.
 class TXMLFileWriter {
  public:
   // Raises EFCreateError when the new file cannot be created.

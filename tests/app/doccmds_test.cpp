@@ -385,6 +385,33 @@ TEST_F(DocCmdsTest, SaveIsEnabledOnlyWhileModifiedAndSaveAsRenames) {
   EXPECT_TRUE(F->FileList->Modified);
 }
 
+// Save does not replace a file the user made read-only: the error names it, its bytes and its
+// mark stay and the document stays modified. A hidden and system file keeps those marks.
+TEST_F(DocCmdsTest, SaveRefusesAReadOnlyFileAndKeepsTheMarksOfOthers) {
+  const std::wstring sums = MakeChecksumFile(L"sums.#ml", 2);
+  F->OpenDocument(sums);
+  const std::string before = ReadBytes(sums);
+  F->FileList->GetItem(0)->SetFileNote(L"checked");
+  SetFileAttributesW(sums.c_str(), FILE_ATTRIBUTE_READONLY);
+  F->PerformCommand(ID_FILE_SAVE);
+  ASSERT_EQ(AskedOf(ui::PromptKind::Message).size(), 1u);
+  EXPECT_NE(AskedOf(ui::PromptKind::Message)[0].Text.find(L"\"" + sums + L"\""),
+            std::wstring::npos);
+  EXPECT_EQ(ReadBytes(sums), before);
+  EXPECT_EQ(GetFileAttributesW(sums.c_str()) & ~DWORD{FILE_ATTRIBUTE_ARCHIVE},
+            DWORD{FILE_ATTRIBUTE_READONLY});
+  EXPECT_TRUE(F->FileList->Modified);
+
+  Script.Clear();
+  SetFileAttributesW(sums.c_str(), FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM);
+  F->PerformCommand(ID_FILE_SAVE);
+  EXPECT_TRUE(Script.Asked().empty());
+  EXPECT_FALSE(F->FileList->Modified);
+  EXPECT_NE(ReadBytes(sums).find("checked"), std::string::npos);
+  EXPECT_EQ(GetFileAttributesW(sums.c_str()) & ~DWORD{FILE_ATTRIBUTE_ARCHIVE},
+            DWORD{FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM});
+}
+
 TEST_F(DocCmdsTest, TheStatusLineCountsEntriesAndFormatsTheDuration) {
   F->ShowStatus(1.0);
   EXPECT_EQ(Status(), L"");  // no entries

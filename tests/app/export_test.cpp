@@ -358,9 +358,21 @@ TEST_F(ExportTest, AFailedExportIsReportedAndLeavesTheEarlierFile) {
   ExpectErrorNaming(nowhere);
   EXPECT_EQ(GetFileAttributesW(nowhere.c_str()), INVALID_FILE_ATTRIBUTES);
 
-  // Once it is free again the list replaces the earlier file.
+  // A list the user made read-only is not replaced.
+  SetFileAttributesW(target.c_str(), FILE_ATTRIBUTE_READONLY);
+  Export(target);
+  ExpectErrorNaming(target);
+  EXPECT_EQ(ReadFileBytes(target), earlier);
+  EXPECT_EQ(GetFileAttributesW(target.c_str()) & ~DWORD{FILE_ATTRIBUTE_ARCHIVE},
+            DWORD{FILE_ATTRIBUTE_READONLY});
+  EXPECT_EQ(FilesIn(Dir.Path()), 1u);
+
+  // Once it may be written again the list replaces the earlier file and keeps its marks.
+  SetFileAttributesW(target.c_str(), FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM);
   Export(target);
   EXPECT_EQ(ReadFileBytes(target), Expected());
+  EXPECT_EQ(GetFileAttributesW(target.c_str()) & ~DWORD{FILE_ATTRIBUTE_ARCHIVE},
+            DWORD{FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM});
 }
 
 }  // namespace

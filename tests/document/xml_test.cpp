@@ -11,6 +11,7 @@
 #include "document/data.h"
 #include "document/product.h"
 #include "document/uniconv.h"
+#include "document/xmlfile.h"
 #include "hash/errors.h"
 
 namespace fs = std::filesystem;
@@ -144,8 +145,10 @@ TEST(XMLWriter, CharactersEveryReaderAccepts) {
   EXPECT_NE(text.find("<fileNote>a&#13;\nb\tc</fileNote>"), std::string::npos);
 }
 
-// A failed save leaves the previous file as it was and the document modified.
-TEST(XMLWriter, FailedSaveKeepsThePreviousFile) {
+// A failed save leaves the previous file as it was, nothing beside it and the document modified.
+// A file the user made read-only is refused, as Windows refuses to create a file over it; a file
+// that is replaced keeps its hidden and system marks.
+TEST(XMLWriter, ReplacesOnlyAWritableFileAndKeepsItsMarks) {
   TTempFolder folder;
   const std::wstring name = folder.File(L"list.#ml");
   WriteBytes(name, "previous");
@@ -164,9 +167,36 @@ TEST(XMLWriter, FailedSaveKeepsThePreviousFile) {
   EXPECT_THROW(list.SaveToXML(folder.File(L"missing\\list.#ml")), EFCreateError);
   EXPECT_TRUE(list.Modified);
 
+  SetFileAttributesW(name.c_str(), FILE_ATTRIBUTE_READONLY);
+  try {
+    list.SaveToXML(name);
+    ADD_FAILURE() << "a read-only file was replaced";
+  } catch (const EFCreateError& e) {
+    EXPECT_NE(e.GetMessage().find(L"\"" + name + L"\""), std::wstring::npos);
+  }
+  EXPECT_TRUE(list.Modified);
+  EXPECT_EQ(ReadBytes(name), "previous");
+  EXPECT_EQ(GetFileAttributesW(name.c_str()) & ~DWORD{FILE_ATTRIBUTE_ARCHIVE},
+            DWORD{FILE_ATTRIBUTE_READONLY});
+  EXPECT_EQ(folder.Files(), 1u);
+
+  // A failure in the middle of writing, after a first block went to disk.
+  SetFileAttributesW(name.c_str(), FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM);
+  EXPECT_THROW(
+      {
+        TXMLFileWriter writer(name);
+        writer.WriteBytes(std::string(3 << 20, 'x'));
+        throw EWriteError(L"Stream write error");
+      },
+      EWriteError);
+  EXPECT_EQ(ReadBytes(name), "previous");
+  EXPECT_EQ(folder.Files(), 1u);
+
   EXPECT_TRUE(list.SaveToXML(name));
   EXPECT_FALSE(list.Modified);
   EXPECT_NE(ReadBytes(name).find("<fileName>new</fileName>"), std::string::npos);
+  EXPECT_EQ(GetFileAttributesW(name.c_str()) & ~DWORD{FILE_ATTRIBUTE_ARCHIVE},
+            DWORD{FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM});
   EXPECT_EQ(folder.Files(), 1u);
 }
 
