@@ -405,7 +405,9 @@ void TProcessForm::Run() {
   SetLabel(StatusLabel, ui::LoadStr(IDS_PROCESS_PROCESSING));
   ui::ProcessMessages();
   StartTime = Now();
-  if (!Document->ProcessItems(folder, IsUpdate())) return;
+  // An abort answered while the last file was read leaves the pass nothing to stop at: it ends
+  // as if complete, yet that file was never hashed.
+  if (!Document->ProcessItems(folder, IsUpdate()) || !Running) return;
   const double elapsed = Now() - StartTime;
   ShowStatistics();  // the final counts, whenever the screen last showed them
   ShowSummary(elapsed);

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <memory>
 #include <stdexcept>
 #include <string>
 
@@ -83,6 +84,20 @@ class ProcessTest : public ::testing::Test {
         PostMessageW(form.Handle(), WM_COMMAND, MAKEWPARAM(IDB_PROCESS_START, BN_CLICKED),
                      reinterpret_cast<LPARAM>(form.StartButton.Handle()));
       return status(text);
+    };
+  }
+  // Clicks "Abort" while the pass reads this entry's file; the redraw's pumping delivers it.
+  void ClickAbortWhileHashing(TProcessForm& form, const std::wstring& name) {
+    auto current = std::make_shared<std::wstring>();
+    doc.OnStatus = [current, status = doc.OnStatus](const std::wstring& text) {
+      *current = text;
+      return status(text);
+    };
+    doc.OnProgress = [this, &form, current, name, progress = doc.OnProgress](int32_t bytes,
+                                                                            bool last) {
+      if (*current == name) PostStart(form);
+      current->clear();
+      return progress(bytes, last);
     };
   }
   TFileItem* Item(const std::wstring& name) {
@@ -277,6 +292,25 @@ TEST_F(ProcessTest, AbortAnsweredYesEndsTheRunWithoutSummary) {
   EXPECT_EQ(Item(L"3.txt")->State, fsNewFile);
   EXPECT_EQ(form.StatusLabel.Text(), L"Processing...");
   EXPECT_EQ(done, 2);
+}
+
+TEST_F(ProcessTest, AbortAnsweredYesDuringTheLastFileEndsWithoutSummaryInBothWindows) {
+  ThreeFiles();
+  TVerifyForm verify(nullptr);
+  TUpdateForm update(nullptr);
+  for (TProcessForm* form :
+       {static_cast<TProcessForm*>(&verify), static_cast<TProcessForm*>(&update)}) {
+    script.Clear();
+    Show(*form, [&] {
+      ClickAbortWhileHashing(*form, L"3.txt");
+      script.AnswerMessage(IDYES);
+      form->StartButton.Click();
+    }, dir.Path());
+    EXPECT_EQ(script.Asked().size(), 2u);  // the window and the question: no summary
+    EXPECT_EQ(form->StatusLabel.Text(), L"Processing...");
+    EXPECT_EQ(Item(L"2.txt")->State, fsOK);
+    EXPECT_NE(Item(L"3.txt")->State, fsOK);  // never hashed
+  }
 }
 
 TEST_F(ProcessTest, AnExceptionDuringARunLeavesTheWindowUsableAndIsShown) {
