@@ -43,8 +43,13 @@ bool TUpdateForm::Prepare(const std::wstring& Folder) {
   Document->SetUpdateHash(ui::ToUtf8(HashBox.Text()));
   if (TCoderClass coder = FindCoderByDisplayName(ui::ToUtf8(CodeBox.Text())))
     Document->SetUpdateCode(coder->CoderName());
-  // Set once: passing through 0 would mark an unchanged mode as a change to save.
-  Document->SetUpdateMode(ModeBoxes.Mode());
+  // Built up from none, one condition at a time: a run with a condition checked leaves the
+  // document modified even when the mode comes out as it was.
+  Document->SetUpdateMode(0);
+  const TUpdateModes checked = ModeBoxes.Mode();
+  for (TUpdateModes condition : {umSize, umTime, umHash})
+    if (checked & condition)
+      Document->SetUpdateMode(static_cast<TUpdateModes>(Document->UpdateMode | condition));
   return Document->PrepareUpdate(Folder, BytesTotal, FilesSelected);
 }
 
@@ -76,7 +81,9 @@ std::wstring TUpdateForm::SuccessText() {
 
 void TMainForm::RunUpdate(bool Auto) {
   TUpdateForm form(Handle());
-  RunProcessWindow(form, RecentFolders, &ListView, FileList.get(), [this](ui::Window*) { DoRefreshList(); }, Auto);
+  RunProcessWindow(
+      form, RecentFolders, &ListView, FileList.get(), [this](ui::Window*) { DoRefreshList(); },
+      Auto);
 }
 
 void TMainForm::ToolUpdateActionExecute() {

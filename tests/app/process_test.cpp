@@ -460,13 +460,16 @@ TEST_F(ProcessTest, ModeBoxesFollowEachOtherAndTheDocument) {
   EXPECT_EQ(doc.UpdateMode, umSize | umTime | umHash);
 }
 
-TEST_F(ProcessTest, UnchangedUpdateOptionsLeaveTheDocumentUnmodified) {
-  doc.UpdateMode = umSize | umHash;
-  doc.UpdateFind = false;
-  TUpdateForm form(nullptr);
-  Show(form, [&] { form.StartButton.Click(); }, dir.Path());
-  EXPECT_EQ(doc.UpdateMode, umSize | umHash);
-  EXPECT_FALSE(doc.Modified);
+TEST_F(ProcessTest, ARunWithAModeConditionCheckedModifiesTheDocumentEvenWhenUnchanged) {
+  for (TUpdateModes mode : {TUpdateModes{umSize | umHash}, TUpdateModes{0}}) {
+    doc.UpdateMode = mode;
+    doc.UpdateFind = false;
+    doc.Modified = false;
+    TUpdateForm form(nullptr);
+    Show(form, [&] { form.StartButton.Click(); }, dir.Path());
+    EXPECT_EQ(doc.UpdateMode, mode);
+    EXPECT_EQ(doc.Modified, mode != 0);
+  }
 }
 
 TEST_F(ProcessTest, UpdateOptionsAreWrittenIntoTheDocument) {
