@@ -208,12 +208,8 @@ void TCalcForm::ShowDigest() {
 
 void TCalcForm::CalcButtonClick() {
   if (Running) {
-    double asked = Now();
-    int answer = ui::MessageDlg(Handle(), ui::LoadStr(IDS_CALC_ABORTQUERY),
-                                ui::MsgType::Confirmation, ui::MsgButtons::YesNo);
-    // Hashing waited while the question was open; that time is not the run's.
-    StartTime += Now() - asked;
-    if (answer == IDYES) {
+    if (ui::MessageDlg(Handle(), ui::LoadStr(IDS_CALC_ABORTQUERY), ui::MsgType::Confirmation,
+                       ui::MsgButtons::YesNo) == IDYES) {
       Running = false;
       CalcButton.SetEnabled(false);
     }

@@ -173,7 +173,7 @@ TEST_F(CalcTest, AMissingOrEmptyFileNameShowsTheSystemsMessage) {
 }
 
 // The question comes from the Abort click that the run's first redraw finds queued.
-TEST_F(CalcTest, AbortAnsweredNoGoesOnAndTheTimeAnsweringIsNotCounted) {
+TEST_F(CalcTest, AbortAnsweredNoGoesOnAndTheTimeAnsweringCounts) {
   const std::wstring path = MakeFile(L"big.bin", std::string(64 * HashBlockSize, 'x'));
   TCalcForm form(nullptr);
   wchar_t sep[8] = L".";
@@ -199,7 +199,7 @@ TEST_F(CalcTest, AbortAnsweredNoGoesOnAndTheTimeAnsweringIsNotCounted) {
     ClickTwice(form);
     ASSERT_EQ(script.Asked().size(), 3u);  // dialog, question, result
     EXPECT_EQ(script.Asked()[2].Text.rfind(L"Processed 4", 0), 0u);
-    EXPECT_LT(form.Duration(), 60 * 1000 * Ms);
+    EXPECT_GT(form.Duration(), 1.0 / 24);
     EXPECT_NE(form.HashEdit.Text(), L"");
     EXPECT_EQ(form.Caption(), L"Hash Calculator");
   });
