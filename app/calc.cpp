@@ -3,7 +3,9 @@
 #include <windows.h>
 #include <commdlg.h>
 
+#include <algorithm>
 #include <cmath>
+#include <iterator>
 #include <cwchar>
 #include <vector>
 
@@ -128,6 +130,32 @@ void TCalcForm::OnInitDialog() {
   ProgressBar.SetVisible(false);
   RFButton.SetChecked(true);
   EnableControls();
+
+  // The lists and the value fields take the width; the buttons keep to the right edge.
+  const HWND grow[] = {PDComboBox.Handle(), LVComboBox.Handle(),  RFComboBox.Handle(),
+                       HashEdit.Handle(),   ProgressBar.Handle(), CompEdit.Handle()};
+  const HWND move[] = {FileButton.Handle(), CloseButton.Handle(), CalcButton.Handle(),
+                       CompButton.Handle()};
+  anchors_.Capture(Handle(), [&](HWND c, const RECT&) {
+    if (std::find(std::begin(grow), std::end(grow), c) != std::end(grow))
+      return unsigned{TAnchors::GrowRight};
+    if (std::find(std::begin(move), std::end(move), c) != std::end(move))
+      return unsigned{TAnchors::MoveRight};
+    return 0u;
+  });
+}
+
+bool TCalcForm::OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
+  switch (msg) {
+    case WM_SIZE:
+      anchors_.Layout(Handle());
+      return false;
+    case WM_GETMINMAXINFO:
+      TAnchors::SetLeastSize(lp, LeastSize);
+      result = 0;
+      return true;
+  }
+  return Dialog::OnMessage(msg, wp, lp, result);
 }
 
 bool TCalcForm::OnCloseQuery(int) {

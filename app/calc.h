@@ -10,6 +10,7 @@
 #include <memory>
 #include <string>
 
+#include "app/anchors.h"
 #include "app/res/calc_res.h"
 #include "hash/hasher.h"
 #include "ui/controls.h"
@@ -50,9 +51,13 @@ class TCalcForm : public ui::Dialog {
   // The progress event handed to HashFile.
   bool DoProgress(int32_t Bytes, bool Last);
 
+  // The window is sizeable down to this size in pixels.
+  static constexpr SIZE LeastSize{370, 200};
+
  protected:
   void OnInitDialog() override;
   bool OnCloseQuery(int result) override;
+  bool OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) override;
 
  private:
   void PDButtonClick();
@@ -79,6 +84,7 @@ class TCalcForm : public ui::Dialog {
   double LastRedraw = 0;
   int64_t TotalSize = -1;
   int64_t DoneSize = 0;
+  TAnchors anchors_;
 };
 
 // The local time in days since 30 December 1899.

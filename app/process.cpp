@@ -63,20 +63,18 @@ void TProcessForm::OnInitDialog() {
   SetInfoColors(static_cast<ui::Color>(0xFF000000u | COLOR_INFOBK), -1);
 
   // Sizing: the tree takes the new room, what lies right of it or below it moves along.
-  RECT client;
-  GetClientRect(Handle(), &client);
-  designSize_ = {client.right, client.bottom};
   const RECT tree = TreeList.Bounds();
-  for (HWND c = GetWindow(Handle(), GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
-    if (c == StatusBar.Handle()) continue;
-    RECT r;
-    GetWindowRect(c, &r);
-    MapWindowPoints(nullptr, Handle(), reinterpret_cast<POINT*>(&r), 2);
-    Anchor a{c, r, r.left >= tree.right, r.top >= tree.bottom, false, false};
-    if (c == TreeList.Handle()) a.Stretch = a.StretchDown = true;
-    if (c == PathEdit.Handle()) a.Stretch = true;
-    anchors_.push_back(a);
-  }
+  anchors_.Capture(
+      Handle(),
+      [&](HWND c, const RECT& r) {
+        unsigned ties = 0;
+        if (r.left >= tree.right) ties |= TAnchors::MoveRight;
+        if (r.top >= tree.bottom) ties |= TAnchors::MoveDown;
+        if (c == TreeList.Handle()) ties |= TAnchors::GrowRight | TAnchors::GrowDown;
+        if (c == PathEdit.Handle()) ties |= TAnchors::GrowRight;
+        return ties;
+      },
+      StatusBar.Handle());
   // Room for the status bar below the template's controls, and at least the minimum size.
   RECT window;
   GetWindowRect(Handle(), &window);
@@ -87,43 +85,18 @@ void TProcessForm::OnInitDialog() {
                SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
-void TProcessForm::Layout() {
-  if (anchors_.empty()) return;
-  RECT client;
-  GetClientRect(Handle(), &client);
-  const int dx = client.right - designSize_.cx,
-            dy = client.bottom - StatusBar.Height() - designSize_.cy;
-  HDWP dwp = BeginDeferWindowPos(static_cast<int>(anchors_.size()));
-  for (const Anchor& a : anchors_) {
-    RECT r = a.Rect;
-    if (a.Right) OffsetRect(&r, dx, 0);
-    if (a.Bottom) OffsetRect(&r, 0, dy);
-    if (a.Stretch) r.right += dx;
-    if (a.StretchDown) r.bottom += dy;
-    if (dwp)
-      dwp = DeferWindowPos(dwp, a.Wnd, nullptr, r.left, r.top, r.right - r.left, r.bottom - r.top,
-                           SWP_NOZORDER | SWP_NOACTIVATE);
-  }
-  if (dwp) EndDeferWindowPos(dwp);
-  InvalidateRect(Handle(), nullptr, TRUE);
-}
-
 bool TProcessForm::OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
   switch (msg) {
     case WM_SIZE:
       StatusBar.AutoSize();
-      Layout();
+      anchors_.Layout(Handle(), StatusBar.Height());
       return false;
-    case WM_GETMINMAXINFO: {
-      SIZE s = MinSize();
-      auto* mmi = reinterpret_cast<MINMAXINFO*>(lp);
-      mmi->ptMinTrackSize = {s.cx, s.cy};
+    case WM_GETMINMAXINFO:
+      TAnchors::SetLeastSize(lp, MinSize());
       result = 0;
       return true;
-    }
     case WM_ACTIVATE:
-      if (LOWORD(wp) != WA_INACTIVE && AutoStart)
-        PostMessageW(Handle(), WM_PROCESS_ACTIVATE, 0, 0);
+      if (LOWORD(wp) != WA_INACTIVE && AutoStart) PostMessageW(Handle(), WM_PROCESS_ACTIVATE, 0, 0);
       return false;
     case WM_PROCESS_ACTIVATE:
       FormActivate();
@@ -289,10 +262,9 @@ bool TProcessForm::DoItemDone(TFileItem* Item, bool Ok) {
 }
 
 bool TProcessForm::DoScanError(const std::wstring& Folder, uint32_t ErrorCode) {
-  std::wstring text =
-      ui::Format(ui::LoadStr(IDS_PROCESS_SCANERROR), {Folder}) + L"\r" +
-      ui::Format(ui::LoadStr(IDS_PROCESS_SCANERRORCODE),
-                 {std::to_wstring(static_cast<int32_t>(ErrorCode))});
+  std::wstring text = ui::Format(ui::LoadStr(IDS_PROCESS_SCANERROR), {Folder}) + L"\r" +
+                      ui::Format(ui::LoadStr(IDS_PROCESS_SCANERRORCODE),
+                                 {std::to_wstring(static_cast<int32_t>(ErrorCode))});
   return ui::MessageDlg(Handle(), text, ui::MsgType::Error, ui::MsgButtons::YesNo) == IDYES;
 }
 
@@ -430,10 +402,10 @@ void TProcessForm::ShowSummary(double Elapsed) {
   } else {
     SetInfoColors(0xCCCCFF, 0x0000FF);
     SetLabel(StatusLabel, ui::LoadStr(IDS_PROCESS_ERRORS));
-    ui::MessageDlg(Handle(),
-                   text + L"\r\r" +
-                       ui::Format(ui::LoadStr(IDS_PROCESS_PROBLEMS), {std::to_wstring(Fails)}),
-                   ui::MsgType::Error, ui::MsgButtons::OK);
+    ui::MessageDlg(
+        Handle(),
+        text + L"\r\r" + ui::Format(ui::LoadStr(IDS_PROCESS_PROBLEMS), {std::to_wstring(Fails)}),
+        ui::MsgType::Error, ui::MsgButtons::OK);
   }
 }
 
@@ -441,8 +413,8 @@ void TProcessForm::SetInfoColors(ui::Color Info, ui::Color Verdict) {
   infoColor_ = Info;
   verdictColor_ = Verdict;
   // The panel's labels lie on it and take its colour.
-  for (ui::Control* c : {&InfoShape, &StatLabel, &FilesLabel, &BytesLabel, &TimesLabel,
-                         &FilesText, &BytesText, &TimesText, &FailsLabel, &FailsText})
+  for (ui::Control* c : {&InfoShape, &StatLabel, &FilesLabel, &BytesLabel, &TimesLabel, &FilesText,
+                         &BytesText, &TimesText, &FailsLabel, &FailsText})
     c->SetBackColor(Info);
   for (ui::Control* c : {&StatusLabel, &FailsLabel, &FailsText}) c->SetTextColor(Verdict);
 }
@@ -456,8 +428,8 @@ void TProcessForm::StatusBarDrawPanel(ui::StatusBar&, int Panel, const RECT& Rec
   GetTextExtentPoint32W(DC, text.c_str(), static_cast<int>(text.size()), &extent);
   const int x = Rect.left + (width - extent.cx) / 2;
   // Clipped to the panel: a file that grew during the run takes the bar past 100 %.
-  const int split =
-      static_cast<int>(std::max<int64_t>(Rect.left, std::min<int64_t>(Rect.right, Rect.left + fill)));
+  const int split = static_cast<int>(
+      std::max<int64_t>(Rect.left, std::min<int64_t>(Rect.right, Rect.left + fill)));
   const RECT done{Rect.left, Rect.top, split, Rect.bottom};
   const RECT rest{split, Rect.top, Rect.right, Rect.bottom};
   const COLORREF highlight = GetSysColor(COLOR_HIGHLIGHT), light = GetSysColor(COLOR_HIGHLIGHTTEXT);

@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "app/anchors.h"
 #include "app/res/process_res.h"
 #include "document/data.h"
 #include "ui/bars.h"
@@ -131,20 +132,13 @@ class TProcessForm : public ui::Dialog {
   void EnableChildren(bool Enabled);
   void SetInfoColors(ui::Color Info, ui::Color Verdict);
   void SetLabel(ui::Control& Label, const std::wstring& Text);
-  void Layout();
   // Whether the screen is to follow the counters now (at most four times a second).
   bool ScreenDue();
   // Every statistics text, the title and the status bar as the counters stand; pumps messages.
   void ShowStatistics();
   // Repaints the main list's row of an entry.
   void RepaintNode(void* Node);
-  struct Anchor {
-    HWND Wnd;
-    RECT Rect;
-    bool Right, Bottom, Stretch, StretchDown;
-  };
-  std::vector<Anchor> anchors_;
-  SIZE designSize_{};
+  TAnchors anchors_;
   ui::Color infoColor_ = -1, verdictColor_ = -1;
   // Inside Run: stays set after an abort until the run has unwound.
   bool inRun_ = false;

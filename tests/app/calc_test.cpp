@@ -229,6 +229,41 @@ TEST_F(CalcTest, AbortAnsweredYesEndsTheRunWithoutAValue) {
   });
 }
 
+TEST_F(CalcTest, SizesDownToItsLeastSizeWithEveryControlInSight) {
+  TCalcForm form(nullptr);
+  Run(form, [&] {
+    const auto resize = [&](int width, int height) {
+      SetWindowPos(form.Handle(), nullptr, 0, 0, width, height, SWP_NOMOVE | SWP_NOZORDER);
+      RECT r;
+      GetWindowRect(form.Handle(), &r);
+      return SIZE{r.right - r.left, r.bottom - r.top};
+    };
+    const SIZE least = resize(100, 100);
+    EXPECT_EQ(least.cx, 370);
+    EXPECT_EQ(least.cy, 200);
+    RECT client;
+    GetClientRect(form.Handle(), &client);
+    const std::pair<ui::Control*, ui::Control*> rows[] = {{&form.PDComboBox, nullptr},
+                                                          {&form.RFComboBox, &form.FileButton},
+                                                          {&form.CodeBox, &form.CloseButton},
+                                                          {&form.HashEdit, &form.CalcButton},
+                                                          {&form.CompEdit, &form.CompButton}};
+    for (const auto& [field, button] : rows) {
+      const RECT last = (button ? button : field)->Bounds();
+      EXPECT_LE(last.right, client.right);
+      EXPECT_LE(last.bottom, client.bottom);
+      if (button) {
+        EXPECT_LT(field->Bounds().right, button->Bounds().left);
+      }
+    }
+    // Wider: the value fields take the room, the buttons keep to the right edge.
+    const RECT edit = form.HashEdit.Bounds(), calc = form.CalcButton.Bounds();
+    resize(least.cx + 100, least.cy);
+    EXPECT_EQ(form.HashEdit.Bounds().right, edit.right + 100);
+    EXPECT_EQ(form.CalcButton.Bounds().left, calc.left + 100);
+  });
+}
+
 TEST_F(CalcTest, BrowsingPutsThePickedFileInTheList) {
   const std::wstring path = MakeFile(L"abc.txt", "abc");
   TCalcForm form(nullptr);
