@@ -196,6 +196,9 @@ bool TMainForm::SaveSettings(TSettingsStore& Store) {
   }
   put(kMainWindow, L"WindowState", IntToSetting(state));
 
+  // Loading takes the columns by the place of their values, and a store updates an existing
+  // value where it stands: the section is written afresh, in column index order.
+  ok = Store.EraseSection(kColumns) && ok;
   for (int i = 0; i < ListView.ColumnCount(); ++i)
     put(kColumns, IntToSetting(ListView.ColumnPosition(i)), IntToSetting(ListView.ColumnWidth(i)));
   for (const std::wstring& folder : RecentFolders)

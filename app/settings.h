@@ -1,7 +1,8 @@
 #pragma once
 // Settings stores: flat sections of named string values in the INI file beside the program or
 // under the registry key "\Software\Jurnvalt" of a root (per machine or per user). Values are
-// written one by one and never deleted; a store that does not exist reads as empty.
+// written one by one; only a section written afresh as a whole is removed first. A store that
+// does not exist reads as empty.
 //
 // The main window loads and saves its settings through these (TMainForm::LoadSettings and
 // SaveSettings, in settings.cpp). Tests give their own INI path and registry roots.
@@ -25,6 +26,8 @@ class TSettingsStore {
   // Writes one value, creating the section as needed; false when the store refused it.
   virtual bool WriteString(const std::wstring& Section, const std::wstring& Name,
                            const std::wstring& Value) = 0;
+  // Removes a section with all its values; true also when there was none.
+  virtual bool EraseSection(const std::wstring& Section) = 0;
   // How the store is named to the user ("C:\...\jurnvalt.ini").
   virtual std::wstring Name() const = 0;
 };
@@ -37,6 +40,7 @@ class TIniStore : public TSettingsStore {
   TSettingValues ReadSection(const std::wstring& Section) override;
   bool WriteString(const std::wstring& Section, const std::wstring& Name,
                    const std::wstring& Value) override;
+  bool EraseSection(const std::wstring& Section) override;
   std::wstring Name() const override { return FileName; }
 
  private:
@@ -60,6 +64,7 @@ class TRegistryStore : public TSettingsStore {
   TSettingValues ReadSection(const std::wstring& Section) override;
   bool WriteString(const std::wstring& Section, const std::wstring& Name,
                    const std::wstring& Value) override;
+  bool EraseSection(const std::wstring& Section) override;
   std::wstring Name() const override;
 
  private:

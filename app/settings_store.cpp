@@ -51,6 +51,12 @@ bool TIniStore::WriteString(const std::wstring& Section, const std::wstring& Nam
                                     FileName.c_str()) != FALSE;
 }
 
+bool TIniStore::EraseSection(const std::wstring& Section) {
+  // A missing file has nothing to lose, and is left for WriteString to create.
+  if (GetFileAttributesW(FileName.c_str()) == INVALID_FILE_ATTRIBUTES) return true;
+  return WritePrivateProfileStringW(Section.c_str(), nullptr, nullptr, FileName.c_str()) != FALSE;
+}
+
 // Registry ----------------------------------------------------------------------
 
 std::unique_ptr<TRegistryStore> TRegistryStore::OpenForRead(HKEY Root,
@@ -117,6 +123,12 @@ bool TRegistryStore::WriteString(const std::wstring& Section, const std::wstring
                      static_cast<DWORD>((Value.size() + 1) * sizeof(wchar_t)));
   RegCloseKey(sub);
   return rc == ERROR_SUCCESS;
+}
+
+bool TRegistryStore::EraseSection(const std::wstring& Section) {
+  if (!Key || Access != WriteAccess) return false;
+  const LONG rc = RegDeleteKeyW(Key, Section.c_str());
+  return rc == ERROR_SUCCESS || rc == ERROR_FILE_NOT_FOUND;
 }
 
 // Value text -------------------------------------------------------------------------

@@ -155,6 +155,20 @@ TEST_F(MainFormTest, ColumnsAreTakenOnlyWhole) {
   EXPECT_EQ(widths(values), defaults);
 }
 
+TEST_F(MainFormTest, ReorderedColumnsComeBackAsSaved) {
+  TIniStore ini(Ini());
+  auto f = NewForm();
+  ASSERT_TRUE(f->SaveSettings(ini));
+  f->ListView.SetColumnPosition(2, 0);  // "Hash" to the front
+  f->ListView.SetColumnWidth(2, 90);
+  ASSERT_TRUE(f->SaveSettings(ini));  // over the values of the first save
+  auto g = NewForm();
+  for (int i = 0; i < 9; ++i) {
+    EXPECT_EQ(g->ListView.ColumnPosition(i), f->ListView.ColumnPosition(i)) << i;
+    EXPECT_EQ(g->ListView.ColumnWidth(i), f->ListView.ColumnWidth(i)) << i;
+  }
+}
+
 TEST_F(MainFormTest, RecentFoldersWithAnyCharactersSurviveSaveAndLoad) {
   const std::vector<std::wstring> folders{L"C:\\\u00dcbersicht\\", L"D:\\\u65e5\u672c\u8a9e\\",
                                           L"E:\\\U0001F4C1 emoji\\", L"\\\\server\\share\\"};
@@ -327,4 +341,9 @@ TEST(SettingsStore, RegistryKeyUnderItsRoot) {
   ASSERT_EQ(c.size(), 2u);
   EXPECT_EQ(FindSetting(c, L"2"), L"220");
   EXPECT_EQ(FindSetting(c, L"0"), L"200");
+  EXPECT_FALSE(r->EraseSection(L"Columns"));  // opened for reading only
+  w = TRegistryStore::OpenForWrite(reg.Root(), L"HKLM");
+  EXPECT_TRUE(w->EraseSection(L"Columns"));
+  EXPECT_TRUE(w->EraseSection(L"Columns"));  // none is nothing to remove
+  EXPECT_TRUE(r->ReadSection(L"Columns").empty());
 }
