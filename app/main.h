@@ -149,6 +149,8 @@ class TMainForm : public ui::Form {
   // The toolbar's caption display and the "File Size" column alignment (stored settings).
   bool ToolText();
   void SetToolText(bool Show);
+  // Sizes the toolbar's buttons afresh for what they show now.
+  void ResizeToolButtons();
   bool RighSize();
   void SetRighSize(bool Right);
   std::wstring IniFileName() const;

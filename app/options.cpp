@@ -414,8 +414,8 @@ void ApplyMainFormOptions(TMainForm& Main, const TOptions& v) {
   Main.ShowCode = v.ShowCode;
   Main.CodeMode = v.CodeMode;
   Main.Encoding = v.Encoding;
-  // The bar sizes its buttons afresh when the caption setting changes.
   Main.SetToolText(v.ToolText);
+  Main.ResizeToolButtons();
   Main.ListView.SetFont(v.Font);
   Main.AbbrSize = v.AbbrSize;
   Main.ThouSize = v.ThouSize;

@@ -68,6 +68,11 @@ void TMainForm::SetToolText(bool Show) {
   ToolBar.SetShowCaptions(Show);
   LayoutControls();
 }
+void TMainForm::ResizeToolButtons() {
+  // The bar only ever grows its buttons to fit: start again from a size below any button's.
+  ToolBar.Send(TB_SETBUTTONSIZE, 0, MAKELPARAM(10, 10));
+  LayoutControls();
+}
 bool TMainForm::RighSize() {
   return ListView.ColumnAlignment(SizeColumn) == LVCFMT_RIGHT;
 }

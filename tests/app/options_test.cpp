@@ -327,11 +327,15 @@ TEST_F(MainFormTest, OptionsOKAppliesToTheMainWindowAtOnce) {
   EXPECT_EQ(f->EvenColor, before.Colors[ocEven]);
   EXPECT_EQ(f->ListView.FontName(), L"MS Sans Serif");
 
-  // OK without a change keeps everything as it is.
+  // OK without a change keeps everything as it is, and sizes the bar's buttons afresh.
   const TOptions after = MainFormOptions(*f);
+  const HWND bar = f->ToolBar.Handle();
+  const LRESULT sized = SendMessageW(bar, TB_GETBUTTONSIZE, 0, 0);
+  SendMessageW(bar, TB_SETBUTTONSIZE, 0, MAKELPARAM(90, 60));
   Script.AnswerDialog([&](ui::Dialog& d) { static_cast<TOptsForm&>(d).OKButton.Click(); });
   f->PerformCommand(ID_OPTIONS);
   ExpectSame(after, MainFormOptions(*f));
+  EXPECT_EQ(SendMessageW(bar, TB_GETBUTTONSIZE, 0, 0), sized);
 }
 
 TEST_F(MainFormTest, OptionsCancelChangesNothingAnywhere) {
