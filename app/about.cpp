@@ -43,6 +43,7 @@ void TAboutForm::OnInitDialog() {
 
   HomeLabel.SetText(ProductHomePage);
   MailLabel.SetText(ProductSupportMail);
+  HomeLabel.TextColor = MailLabel.TextColor = GetSysColor(COLOR_WINDOWTEXT);
   PlainFont = reinterpret_cast<HFONT>(SendMessageW(h, WM_GETFONT, 0, 0));
   LOGFONTW lf{};
   GetObjectW(PlainFont ? PlainFont : GetStockObject(DEFAULT_GUI_FONT), sizeof(lf), &lf);

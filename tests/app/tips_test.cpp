@@ -71,7 +71,13 @@ TEST_F(TipsTest, AnEmptyListShowsNothingAndNextGoesToZero) {
 }
 
 TEST_F(TipsTest, AboutLinksLightUpWhileHoveredAndCloseWithTheirResult) {
+  const int element = COLOR_WINDOWTEXT;
+  const COLORREF text = GetSysColor(element), other = RGB(0x20, 0x40, 0x60);
+  SetSysColors(1, &element, &other);
   TAboutForm f(nullptr);
+  SetSysColors(1, &element, &text);
+  EXPECT_EQ(f.HomeLabel.TextColor, other);  // the system's window text, not black
+  EXPECT_EQ(f.MailLabel.TextColor, other);
   EXPECT_EQ(f.HomeLabel.Text(), L"https://jurnvalt.example.org/");
   EXPECT_EQ(f.MailLabel.Text(), L"support@jurnvalt.example.org");
   Script.AnswerDialog([&](ui::Dialog&) {
