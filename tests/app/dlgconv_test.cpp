@@ -179,3 +179,26 @@ TEST_F(UniConvTest, CancelAsksWhetherToAbortTheImport) {
   EXPECT_EQ(Script.Asked()[1].Type, ui::MsgType::Confirmation);
   EXPECT_EQ(Script.Asked()[1].Buttons, ui::MsgButtons::YesNo);
 }
+
+TEST(UniConvLayout, ShowCodesComesLastAndTheListShowsEveryNameInFull) {
+  TUniConvForm f(nullptr);
+  // Last in the tab order and lowest, as the dialog lists its controls top to bottom.
+  EXPECT_EQ(GetWindow(f.OKButton.Handle(), GW_HWNDLAST), f.ShowCodeBox.Handle());
+  EXPECT_GE(f.ShowCodeBox.Bounds().top, f.CancelButton.Bounds().top);
+  HWND list = f.EncList.Handle();
+  RECT client;
+  GetClientRect(list, &client);
+  HDC dc = GetDC(list);
+  HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(list, WM_GETFONT, 0, 0)));
+  for (bool numbers : {false, true}) {
+    f.ShowCodeBox.SetChecked(numbers);
+    for (int i = 0; i < f.EncList.Count(); ++i) {
+      const std::wstring name = f.EncList.Item(i);
+      SIZE extent{};
+      GetTextExtentPoint32W(dc, name.c_str(), static_cast<int>(name.size()), &extent);
+      EXPECT_LE(extent.cx + 2, client.right) << ui::ToUtf8(name);
+    }
+  }
+  SelectObject(dc, old);
+  ReleaseDC(list, dc);
+}
