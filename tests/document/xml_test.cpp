@@ -12,7 +12,9 @@
 #include "document/product.h"
 #include "document/uniconv.h"
 #include "document/xmlfile.h"
+#include "hash/coders.h"
 #include "hash/errors.h"
+#include "hash/hashers.h"
 
 namespace fs = std::filesystem;
 
@@ -143,6 +145,97 @@ TEST(XMLWriter, CharactersEveryReaderAccepts) {
       text.find("<fileName>\xF0\x9F\x98\x80\xEF\xBF\xBDx\xEF\xBF\xBD\xEF\xBF\xBD\x7F\xC3\xA9<"),
       std::string::npos);
   EXPECT_NE(text.find("<fileNote>a&#13;\nb\tc</fileNote>"), std::string::npos);
+}
+
+namespace {
+
+// Names, notes and folders from pieces that each need care: markup characters, line ends and
+// other control characters, every UTF-8 length, characters outside the BMP, lone surrogates and
+// the two non-characters; now and then a long run.
+std::wstring AwkwardText(std::mt19937& Random, unsigned MaxPieces) {
+  // clang-format off
+  static const std::wstring pieces[] = {
+      L"a", L"Z", L"0", L" ", L"&", L"<", L">", L"\"", L"'", L"\\", L"&amp;", L"]]>", L"\r\n",
+      L"\r", L"\n", L"\t", L"\x01", L"\x1F", L"\x7F", L"\x80", L"\xE9", L"\x7FF", L"\x800",
+      L"\x4E2D", L"\xFFFD", L"\xFFFE", L"\xFFFF", L"\xD800", L"\xDBFF", L"\xDC00", L"\U0001F600",
+      L"\U0010FFFF", std::wstring(1, L'\0')};
+  // clang-format on
+  std::wstring text;
+  for (unsigned i = Random() % (MaxPieces + 1); i > 0; --i)
+    text += pieces[Random() % std::size(pieces)];
+  if (Random() % 16 == 0) {
+    const wchar_t c = L"x\xE9\x4E2D"[Random() % 3];
+    text.append(300 + Random() % 200, c);
+  }
+  return text;
+}
+
+// Narrow fields hold ASCII here, so that the bytes do not depend on the ANSI code page.
+std::string AwkwardNarrow(std::mt19937& Random, unsigned MaxLength) {
+  static const char chars[] = "AZaz09+/=<&>\"'\t\n\r\x01 `";
+  std::string text;
+  for (unsigned i = Random() % (MaxLength + 1); i > 0; --i)
+    text += chars[Random() % (sizeof(chars) - 1)];
+  return text;
+}
+
+}  // namespace
+
+// Every setting and every awkward value: the bytes stay those this writer has always written
+// (their MD5 below), whatever is done to make it faster.
+TEST(XMLWriter, AwkwardDocumentsKeepTheirBytes) {
+  constexpr int64_t lastSecond = (int64_t{2958465} + 1) * 86400 - 1;  // 9999-12-31 23:59:59
+  const int64_t times[] = {
+      0, -1, 1, 86399, 86400, 3287174400 + 32700, lastSecond, lastSecond + 1, INT64_MAX};
+  const int64_t sizes[] = {-1, -2, 0, 1, 9, 10, 4294967296, INT64_MAX, INT64_MIN};
+  const char* types[] = {"MD5", "CRC32", "SHA1", "", "MD\t5\n\"'<&>\r"};
+  const char* codes[] = {"HEX", "MIME64", "UU", "XX", ""};
+  std::mt19937 random(7);
+  std::string all;
+  for (int d = 0; d < 8; ++d) {
+    TFileList list;
+    list.UpdateFolder = d % 3 ? AwkwardText(random, 6) : L"";
+    list.UpdateMask = d % 2 ? AwkwardText(random, 3) : L"";
+    list.UpdateFind = d & 1;
+    list.UpdateMode = static_cast<TUpdateModes>(d);
+    list.UpdateRecurse = d & 2;
+    list.UpdateHash = types[d % 5];
+    list.UpdateCode = codes[(d + 1) % 5];
+    list.LastUpdate = times[d];
+    list.VerifyFolder = d % 4 ? AwkwardText(random, 6) : L"";
+    list.VerifyTime = d & 4;
+    list.VerifySize = d % 3 == 0;
+    for (int i = 0; i < 40; ++i) {
+      TFileItem& item = AddItem(list, AwkwardText(random, 12));
+      item.FileNote = random() % 2 ? AwkwardText(random, 8) : L"";
+      item.FileTime = random() % 2 ? times[random() % std::size(times)] : random() % lastSecond;
+      const int64_t bits = random();
+      item.FileSize = random() % 2 ? sizes[random() % std::size(sizes)] : bits << (random() % 32);
+      item.HashType = types[random() % 5];
+      item.HashCode = codes[random() % 5];
+      item.HashValue = AwkwardNarrow(random, 44);
+    }
+    all += Saved(list);
+  }
+  const auto md5 = TMD5Hasher::ClassInfo.Create();
+  md5->Init();
+  md5->Update(all.data(), static_cast<int32_t>(all.size()));
+  md5->Done();
+  std::string digest;
+  TCoder_HEX::ClassInfo.Encode(md5->DigestKey(), 16, digest);
+  EXPECT_EQ(all.size(), 111341u);
+  EXPECT_EQ(digest, "38422438B4B4F48FCA1DA519EEE2CFE4");
+
+  // Narrow text beyond ASCII is read in the ANSI code page.
+  TFileList list;
+  TFileItem& item = AddItem(list);
+  item.HashType = "\xC4";
+  item.HashValue = "a\xE9<";
+  std::string type, value;
+  AppendXMLUtf8(type, CodePageToWide("\xC4", CP_ACP));
+  AppendXMLUtf8(value, CodePageToWide("a\xE9", CP_ACP));
+  EXPECT_NE(Saved(list).find("<fileHash type=\"" + type + "\" code=\"HEX\">" + value + "&lt;<"),
+            std::string::npos);
 }
 
 // A failed save leaves the previous file as it was, nothing beside it and the document modified.
