@@ -1,5 +1,5 @@
 #pragma once
-// The checksum file in XML: the writer's line builders and the reader's event handler.
+// The checksum file in XML: the reader's event handler and the UTF-8 the file carries.
 //
 // TFileList::SaveToXML writes the text itself (xmlwrite.cpp). TFileList::LoadFromXML feeds the
 // file to one of two parsers, the MSXML SAX2 reader through COM (xmlmsxml.cpp) or the built-in
@@ -15,14 +15,6 @@
 struct ISAXLocator;
 class TSAXContentHandler;
 class TSAXErrorHandler;
-
-// Line builders of the writer; Indent is a count of blanks. Values are escaped; an empty value
-// gives an empty line (the element is left out).
-std::wstring XMLElementText(int Indent, const std::wstring& Name, const std::wstring& Value);
-std::wstring XMLEmptyElementText(int Indent, const std::wstring& Name);
-std::wstring XMLFlagElementText(int Indent, const std::wstring& Name, bool Flag);
-// "&", "<", ">", the double quote and the apostrophe as entities.
-std::wstring XMLEscape(const std::wstring& Value);
 
 // UTF-8 as the checksum file carries it: a surrogate pair as one four-byte sequence, and a lone
 // surrogate or a character XML 1.0 cannot carry as U+FFFD.

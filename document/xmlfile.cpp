@@ -3,9 +3,9 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <cstring>
 #include <cwchar>
 
-#include "document/xml.h"
 #include "hash/misc.h"
 #include "hash/errors.h"
 
@@ -94,7 +94,7 @@ TXMLFileWriter::TXMLFileWriter(const std::wstring& FileName)
   if (Handle == INVALID_HANDLE_VALUE) {
     throw EFCreateError(FileErrorText(L"Cannot create file", Target, error));
   }
-  Buffer.reserve(WriteBlock + 4096);
+  Buffer.resize(WriteBlock + 65536);
 }
 
 TXMLFileWriter::~TXMLFileWriter() {
@@ -104,27 +104,36 @@ TXMLFileWriter::~TXMLFileWriter() {
   }
 }
 
-void TXMLFileWriter::Write(std::wstring_view Text) {
-  AppendXMLUtf8(Buffer, Text);
-  if (Buffer.size() >= WriteBlock) FlushBuffer();
+char* TXMLFileWriter::Room(size_t Count) {
+  if (Buffer.size() - Used < Count) {
+    FlushBuffer();
+    if (Buffer.size() < Count) Buffer.resize(Count);
+  }
+  return Buffer.data() + Used;
+}
+
+void TXMLFileWriter::Written(char* End) {
+  Used = End - Buffer.data();
+  if (Used >= WriteBlock) FlushBuffer();
 }
 
 void TXMLFileWriter::WriteBytes(std::string_view Bytes) {
-  Buffer.append(Bytes);
-  if (Buffer.size() >= WriteBlock) FlushBuffer();
+  char* p = Room(Bytes.size());
+  std::memcpy(p, Bytes.data(), Bytes.size());
+  Written(p + Bytes.size());
 }
 
 void TXMLFileWriter::FlushBuffer() {
   size_t done = 0;
-  while (done < Buffer.size()) {
-    const DWORD part = static_cast<DWORD>(std::min<size_t>(Buffer.size() - done, 1u << 30));
+  while (done < Used) {
+    const DWORD part = static_cast<DWORD>(std::min<size_t>(Used - done, 1u << 30));
     DWORD written = 0;
     if (!WriteFile(Handle, Buffer.data() + done, part, &written, nullptr) || written != part) {
       throw EWriteError(L"Stream write error");
     }
     done += written;
   }
-  Buffer.clear();
+  Used = 0;
 }
 
 void TXMLFileWriter::Commit() {

@@ -15,9 +15,11 @@ class TXMLFileWriter {
   TXMLFileWriter(const TXMLFileWriter&) = delete;
   TXMLFileWriter& operator=(const TXMLFileWriter&) = delete;
 
-  // Encodes Text as the checksum file's UTF-8. Raises EWriteError on a short write.
-  void Write(std::wstring_view Text);
-  // Bytes as they are (text lists in a code page of their own). Raises EWriteError.
+  // Room for Count more bytes: the caller writes them at the pointer returned and then hands
+  // the end of what it wrote to Written. Both raise EWriteError on a short write.
+  char* Room(size_t Count);
+  void Written(char* End);
+  // Bytes as they are. Raises EWriteError.
   void WriteBytes(std::string_view Bytes);
   // Flushes to disk and replaces the target. Raises EWriteError or EFCreateError.
   void Commit();
@@ -28,7 +30,8 @@ class TXMLFileWriter {
   std::wstring Target;
   std::wstring TempName;
   void* Handle;
-  std::string Buffer;
+  std::string Buffer;  // its size is its capacity; Used bytes are filled
+  size_t Used = 0;
 };
 
 // Opens FileName for reading by its wide path and returns the Windows handle; raises EFOpenError.

@@ -140,11 +140,16 @@ TEST(XMLWriter, EverySettingAndField) {
 TEST(XMLWriter, CharactersEveryReaderAccepts) {
   TFileList list;
   AddItem(list, L"\U0001F600\xD800x\xDC00\x01\x7F\x00E9").FileNote = L"a\r\nb\tc";
+  AddItem(list).FileNote = std::wstring(1 << 20, L'\x4E2D') + L"&";  // more than a write block
   const std::string text = Saved(list);
   EXPECT_NE(
       text.find("<fileName>\xF0\x9F\x98\x80\xEF\xBF\xBDx\xEF\xBF\xBD\xEF\xBF\xBD\x7F\xC3\xA9<"),
       std::string::npos);
   EXPECT_NE(text.find("<fileNote>a&#13;\nb\tc</fileNote>"), std::string::npos);
+  std::string longNote;
+  for (int i = 0; i < 1 << 20; ++i) longNote += "\xE4\xB8\xAD";
+  EXPECT_NE(text.find("<fileNote>" + longNote + "&amp;</fileNote>\n  </jurnItem>\n</jurnValt>\n"),
+            std::string::npos);
 }
 
 namespace {
