@@ -3,6 +3,12 @@
 #include <bit>
 #include <cstring>
 
+#include "hash/x86.h"
+
+#if JV_X86
+#include <immintrin.h>
+#endif
+
 const THasherClassInfo TChecksum::ClassInfo = {"TChecksum", &THasher::ClassInfo, 0, nullptr};
 const THasherClassInfo TXOR32CheckSum::ClassInfo = {"TXOR32CheckSum", &TChecksum::ClassInfo, 4,
                                                     MakeHasher<TXOR32CheckSum>};
@@ -67,10 +73,11 @@ namespace {
 alignas(64) constexpr std::array<TCRCTable, 8> Slices = MakeSlices(CRC32Table);
 }
 
-uint32_t UpdateCRC32(uint32_t CRC, const void* Data, int32_t Size) {
-  if (!Data || Size <= 0) return CRC;
-  auto p = static_cast<const uint8_t*>(Data);
-  size_t n = static_cast<size_t>(Size);
+namespace {
+
+uint32_t CRC32ContinueTables(uint32_t CRC, const uint8_t* Data, size_t Size) {
+  const uint8_t* p = Data;
+  size_t n = Size;
   uint32_t c = CRC;
   for (; n >= 8; p += 8, n -= 8) {
     uint32_t lo, hi;
@@ -83,6 +90,100 @@ uint32_t UpdateCRC32(uint32_t CRC, const void* Data, int32_t Size) {
   }
   for (; n > 0; ++p, --n) c = (c >> 8) ^ CRC32Table[(c ^ *p) & 0xFF];
   return c;
+}
+
+#if JV_X86
+// Folding. Sixteen message bytes loaded little-endian are the 128 coefficients of a polynomial,
+// the first message bit the highest power (bit k stands for x^(127-k)): the low half H holds the
+// high powers, the high half L the low ones. Moving such a value F bits further along the
+// message is a multiplication by x^F, and H*x^(F+64) + L*x^F may be replaced by anything equal to
+// it modulo the polynomial P, e.g. products with x^n mod P, which are 32-bit constants. The
+// carry-less product of two values in this bit order comes out one power too high, so the
+// constants are x^(n-1) mod P. At the end the table code reduces the 16 bytes left.
+
+// x^n mod P, coefficient of x^i in bit i.
+constexpr uint32_t XPowerModP(int n) {
+  uint32_t r = 1;
+  for (int i = 0; i < n; ++i) r = (r & 0x80000000u) ? (r << 1) ^ 0x04C11DB7u : r << 1;
+  return r;
+}
+
+// The same polynomial as a 64-bit half in message bit order: x^i in bit 63-i.
+constexpr uint64_t MessageOrder(uint32_t r) {
+  uint64_t v = 0;
+  for (int i = 0; i < 32; ++i)
+    if (r >> i & 1) v |= uint64_t(1) << (63 - i);
+  return v;
+}
+
+// Multipliers for H (low half) and L (high half) that move a 128-bit value F bits ahead.
+struct TFoldConstants {
+  uint64_t High, Low;
+};
+constexpr TFoldConstants FoldBy(int F) {
+  return {MessageOrder(XPowerModP(F + 63)), MessageOrder(XPowerModP(F - 1))};
+}
+constexpr TFoldConstants Fold128 = FoldBy(128), Fold512 = FoldBy(512);
+
+JV_TARGET("pclmul,sse4.1")
+inline __m128i Fold(__m128i x, __m128i k, __m128i next) {
+  const __m128i h = _mm_clmulepi64_si128(x, k, 0x00), l = _mm_clmulepi64_si128(x, k, 0x11);
+  return _mm_xor_si128(_mm_xor_si128(h, l), next);
+}
+
+JV_TARGET("pclmul,sse4.1")
+inline __m128i Load(const uint8_t* p) {
+  return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+}
+
+JV_TARGET("pclmul,sse4.1")
+uint32_t CRC32ContinueFolding(uint32_t CRC, const uint8_t* Data, size_t Size) {
+  if (Size < 64) return CRC32ContinueTables(CRC, Data, Size);
+  // Four lanes 16 bytes apart, each folded 512 bits ahead per round, keep the multiplier busy.
+  // A register that is not zero is the same as the first four message bytes xored with it.
+  __m128i x0 = _mm_xor_si128(Load(Data), _mm_cvtsi32_si128(static_cast<int>(CRC)));
+  __m128i x1 = Load(Data + 16), x2 = Load(Data + 32), x3 = Load(Data + 48);
+  const uint8_t* p = Data + 64;
+  size_t n = Size - 64;
+  const __m128i k512 =
+      _mm_set_epi64x(static_cast<long long>(Fold512.Low), static_cast<long long>(Fold512.High));
+  for (; n >= 64; p += 64, n -= 64) {
+    x0 = Fold(x0, k512, Load(p));
+    x1 = Fold(x1, k512, Load(p + 16));
+    x2 = Fold(x2, k512, Load(p + 32));
+    x3 = Fold(x3, k512, Load(p + 48));
+  }
+  const __m128i k128 =
+      _mm_set_epi64x(static_cast<long long>(Fold128.Low), static_cast<long long>(Fold128.High));
+  __m128i x = Fold(Fold(Fold(x0, k128, x1), k128, x2), k128, x3);
+  for (; n >= 16; p += 16, n -= 16) x = Fold(x, k128, Load(p));
+  alignas(16) uint8_t rest[16];
+  _mm_store_si128(reinterpret_cast<__m128i*>(rest), x);
+  return CRC32ContinueTables(CRC32ContinueTables(0, rest, 16), p, n);
+}
+#endif
+
+}  // namespace
+
+TCRC32ContinueProc CRC32Continue = CRC32ContinueTables;
+
+std::vector<TCodePath<TCRC32ContinueProc>> CRC32ContinuePaths() {
+  std::vector<TCodePath<TCRC32ContinueProc>> paths = {{"tables", CRC32ContinueTables}};
+#if JV_X86
+  if (X86Features().PCLMUL) paths.push_back({"PCLMULQDQ", CRC32ContinueFolding});
+#endif
+  return paths;
+}
+
+namespace {
+struct TUnitInit {
+  TUnitInit() { CRC32Continue = CRC32ContinuePaths().back().Code; }
+} UnitInit;
+}  // namespace
+
+uint32_t UpdateCRC32(uint32_t CRC, const void* Data, int32_t Size) {
+  if (!Data || Size <= 0) return CRC;
+  return CRC32Continue(CRC, static_cast<const uint8_t*>(Data), static_cast<size_t>(Size));
 }
 
 void TCRC32CheckSum::Init() {

@@ -1,7 +1,9 @@
 #pragma once
 // 32-bit checksums behind the hasher interface. Only CRC32 is offered to the user.
 #include <array>
+#include <cstddef>
 #include <cstdint>
+#include <vector>
 
 #include "hash/hasher.h"
 
@@ -44,3 +46,10 @@ extern const std::array<uint32_t, 256> CRC32Table;
 // Continues a CRC-32 register over Size bytes, without pre- or post-inversion. Null Data or
 // Size <= 0 returns CRC unchanged.
 uint32_t UpdateCRC32(uint32_t CRC, const void* Data, int32_t Size);
+
+// What UpdateCRC32 runs, chosen at start-up: eight table look-ups per 8 bytes, or on processors
+// with carry-less multiplication 64-byte runs folded by it. Both give identical results.
+using TCRC32ContinueProc = uint32_t (*)(uint32_t CRC, const uint8_t* Data, size_t Size);
+extern TCRC32ContinueProc CRC32Continue;
+// Every variant this processor can run, the portable one first.
+std::vector<TCodePath<TCRC32ContinueProc>> CRC32ContinuePaths();

@@ -33,6 +33,14 @@ struct THasherClassInfo {
 };
 using THasherClass = const THasherClassInfo*;
 
+// One of several equivalent implementations of a routine (portable, or for a processor
+// extension): the name that tests and benchmarks show, and the code.
+template <class Proc>
+struct TCodePath {
+  const char* Name;
+  Proc Code;
+};
+
 // Factory for a descriptor: a new zero-initialised instance of T.
 template <class T>
 std::unique_ptr<THasher> MakeHasher() {

@@ -3,10 +3,15 @@
 #include <bit>
 #include <cstring>
 
-#if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
-#include <cpuid.h>
-#elif defined(_MSC_VER) && (defined(_M_X64) || defined(_M_IX86))
+#include "hash/x86.h"
+
+#if JV_X86
+#include <immintrin.h>
+#if defined(_MSC_VER)
 #include <intrin.h>
+#else
+#include <cpuid.h>
+#endif
 #endif
 
 // Digests are read straight out of the state words, least significant byte first.
@@ -92,19 +97,56 @@ void ExpandSHABlockBswap(uint32_t* W, const uint8_t* Block, bool Rotate) {
   ExpandBlock<ByteSwapInstruction>(W, Block, Rotate);
 }
 
+namespace {
+void SHACompressSchedule(uint32_t* State, const uint8_t* Data, size_t Blocks, bool Rotate);
+}
+
 // Constant-initialised, so they are usable even before the start-up selection has run.
 TSwapIntegerBufferProc SwapIntegerBuffer = SwapIntegerBufferBswap;
 TExpandSHABlockProc ExpandSHABlock = ExpandSHABlockBswap;
 
+namespace {
+
+// CPUID leaf Leaf (subleaf 0) into r: EAX, EBX, ECX, EDX. False when the processor lacks it.
+bool CPUID(unsigned Leaf, unsigned (&r)[4]) {
+#if JV_X86 && defined(_MSC_VER)
+  int v[4];
+  __cpuid(v, static_cast<int>(Leaf & 0x80000000u));
+  if (static_cast<unsigned>(v[0]) < Leaf) return false;
+  __cpuidex(v, static_cast<int>(Leaf), 0);
+  for (int i = 0; i < 4; ++i) r[i] = static_cast<unsigned>(v[i]);
+  return true;
+#elif JV_X86
+  return __get_cpuid_count(Leaf, 0, &r[0], &r[1], &r[2], &r[3]) != 0;
+#else
+  (void)Leaf;
+  (void)r;
+  return false;
+#endif
+}
+
+TX86Features DetectX86Features() {
+  TX86Features f;
+  unsigned r1[4] = {}, r7[4] = {};
+  if (!CPUID(1, r1)) return f;
+  const bool ssse3 = r1[2] & (1u << 9), sse41 = r1[2] & (1u << 19);
+  f.PCLMUL = (r1[2] & (1u << 1)) && sse41;
+  f.SHA = CPUID(7, r7) && (r7[1] & (1u << 29)) && ssse3 && sse41;
+  return f;
+}
+
+}  // namespace
+
+const TX86Features& X86Features() {
+  static const TX86Features features = DetectX86Features();
+  return features;
+}
+
 int32_t GetCPUFamily() {
-#if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
-  unsigned a = 0, b = 0, c = 0, d = 0;
-  if (!__get_cpuid(1, &a, &b, &c, &d)) return 3;  // no identification instruction
-  return static_cast<int32_t>((a >> 8) & 15);
-#elif defined(_MSC_VER) && (defined(_M_X64) || defined(_M_IX86))
-  int r[4];
-  __cpuid(r, 1);
-  return (r[0] >> 8) & 15;
+#if JV_X86
+  unsigned r[4] = {};
+  if (!CPUID(1, r)) return 3;  // no identification instruction
+  return static_cast<int32_t>((r[0] >> 8) & 15);
 #else
   return 0;
 #endif
@@ -114,9 +156,11 @@ void SelectByteOrderRoutines(int32_t CPUFamily) {
   if (CPUFamily > 3) {
     SwapIntegerBuffer = SwapIntegerBufferBswap;
     ExpandSHABlock = ExpandSHABlockBswap;
+    SHACompress = SHACompressPaths().back().Code;
   } else {
     SwapIntegerBuffer = SwapIntegerBufferRotate;
     ExpandSHABlock = ExpandSHABlockRotate;
+    SHACompress = SHACompressSchedule;
   }
 }
 
@@ -166,8 +210,16 @@ void TMD4Hasher::Update(const void* Data, int32_t Size) {
     Size -= fill;
   }
   // Whole blocks are compressed in place, without a copy.
-  for (; Size >= 64; p += 64, Size -= 64) Transform(p);
+  if (Size >= 64) {
+    TransformBlocks(p, static_cast<size_t>(Size) / 64);
+    p += Size & ~63;
+    Size &= 63;
+  }
   if (Size > 0) std::memcpy(Buffer, p, Size);
+}
+
+void TMD4Hasher::TransformBlocks(const uint8_t* Data, size_t Count) {
+  for (; Count > 0; Data += 64, --Count) Transform(Data);
 }
 
 void TMD4Hasher::Finish(bool BigEndianCount) {
@@ -544,104 +596,246 @@ void TRipeMD160Hasher::Transform(const uint8_t* Block) {
 #define SHA_F1(b, c, d) (d ^ (b & (c ^ d)))
 #define SHA_F2(b, c, d) (b ^ c ^ d)
 #define SHA_F3(b, c, d) ((b & c) + (d & (b ^ c)))
-#define SHA_STEP(f, a, b, c, d, e, w, k)         \
-  e += std::rotl(a, 5) + f(b, c, d) + (w) + (k); \
+#define SHA_STEP(f, a, b, c, d, e, t, k)                        \
+  e += std::rotl(a, 5) + f(b, c, d) + W.template At<t>() + (k); \
   b = std::rotl(b, 30)
 
-void TSHAHasher::Transform(const uint8_t* Block) {
-  uint32_t W[80];
-  ExpandSHABlock(W, Block, Rotate);
+namespace {
+
+// The 80 steps on one block; W supplies schedule word t through At<t>().
+template <class Words>
+inline void SHARounds(uint32_t* State, Words& W) {
   uint32_t a = State[0], b = State[1], c = State[2], d = State[3], e = State[4];
 
-  SHA_STEP(SHA_F1, a, b, c, d, e, W[0], 0x5A827999);
-  SHA_STEP(SHA_F1, e, a, b, c, d, W[1], 0x5A827999);
-  SHA_STEP(SHA_F1, d, e, a, b, c, W[2], 0x5A827999);
-  SHA_STEP(SHA_F1, c, d, e, a, b, W[3], 0x5A827999);
-  SHA_STEP(SHA_F1, b, c, d, e, a, W[4], 0x5A827999);
-  SHA_STEP(SHA_F1, a, b, c, d, e, W[5], 0x5A827999);
-  SHA_STEP(SHA_F1, e, a, b, c, d, W[6], 0x5A827999);
-  SHA_STEP(SHA_F1, d, e, a, b, c, W[7], 0x5A827999);
-  SHA_STEP(SHA_F1, c, d, e, a, b, W[8], 0x5A827999);
-  SHA_STEP(SHA_F1, b, c, d, e, a, W[9], 0x5A827999);
-  SHA_STEP(SHA_F1, a, b, c, d, e, W[10], 0x5A827999);
-  SHA_STEP(SHA_F1, e, a, b, c, d, W[11], 0x5A827999);
-  SHA_STEP(SHA_F1, d, e, a, b, c, W[12], 0x5A827999);
-  SHA_STEP(SHA_F1, c, d, e, a, b, W[13], 0x5A827999);
-  SHA_STEP(SHA_F1, b, c, d, e, a, W[14], 0x5A827999);
-  SHA_STEP(SHA_F1, a, b, c, d, e, W[15], 0x5A827999);
-  SHA_STEP(SHA_F1, e, a, b, c, d, W[16], 0x5A827999);
-  SHA_STEP(SHA_F1, d, e, a, b, c, W[17], 0x5A827999);
-  SHA_STEP(SHA_F1, c, d, e, a, b, W[18], 0x5A827999);
-  SHA_STEP(SHA_F1, b, c, d, e, a, W[19], 0x5A827999);
+  SHA_STEP(SHA_F1, a, b, c, d, e, 0, 0x5A827999);
+  SHA_STEP(SHA_F1, e, a, b, c, d, 1, 0x5A827999);
+  SHA_STEP(SHA_F1, d, e, a, b, c, 2, 0x5A827999);
+  SHA_STEP(SHA_F1, c, d, e, a, b, 3, 0x5A827999);
+  SHA_STEP(SHA_F1, b, c, d, e, a, 4, 0x5A827999);
+  SHA_STEP(SHA_F1, a, b, c, d, e, 5, 0x5A827999);
+  SHA_STEP(SHA_F1, e, a, b, c, d, 6, 0x5A827999);
+  SHA_STEP(SHA_F1, d, e, a, b, c, 7, 0x5A827999);
+  SHA_STEP(SHA_F1, c, d, e, a, b, 8, 0x5A827999);
+  SHA_STEP(SHA_F1, b, c, d, e, a, 9, 0x5A827999);
+  SHA_STEP(SHA_F1, a, b, c, d, e, 10, 0x5A827999);
+  SHA_STEP(SHA_F1, e, a, b, c, d, 11, 0x5A827999);
+  SHA_STEP(SHA_F1, d, e, a, b, c, 12, 0x5A827999);
+  SHA_STEP(SHA_F1, c, d, e, a, b, 13, 0x5A827999);
+  SHA_STEP(SHA_F1, b, c, d, e, a, 14, 0x5A827999);
+  SHA_STEP(SHA_F1, a, b, c, d, e, 15, 0x5A827999);
+  SHA_STEP(SHA_F1, e, a, b, c, d, 16, 0x5A827999);
+  SHA_STEP(SHA_F1, d, e, a, b, c, 17, 0x5A827999);
+  SHA_STEP(SHA_F1, c, d, e, a, b, 18, 0x5A827999);
+  SHA_STEP(SHA_F1, b, c, d, e, a, 19, 0x5A827999);
 
-  SHA_STEP(SHA_F2, a, b, c, d, e, W[20], 0x6ED9EBA1);
-  SHA_STEP(SHA_F2, e, a, b, c, d, W[21], 0x6ED9EBA1);
-  SHA_STEP(SHA_F2, d, e, a, b, c, W[22], 0x6ED9EBA1);
-  SHA_STEP(SHA_F2, c, d, e, a, b, W[23], 0x6ED9EBA1);
-  SHA_STEP(SHA_F2, b, c, d, e, a, W[24], 0x6ED9EBA1);
-  SHA_STEP(SHA_F2, a, b, c, d, e, W[25], 0x6ED9EBA1);
-  SHA_STEP(SHA_F2, e, a, b, c, d, W[26], 0x6ED9EBA1);
-  SHA_STEP(SHA_F2, d, e, a, b, c, W[27], 0x6ED9EBA1);
-  SHA_STEP(SHA_F2, c, d, e, a, b, W[28], 0x6ED9EBA1);
-  SHA_STEP(SHA_F2, b, c, d, e, a, W[29], 0x6ED9EBA1);
-  SHA_STEP(SHA_F2, a, b, c, d, e, W[30], 0x6ED9EBA1);
-  SHA_STEP(SHA_F2, e, a, b, c, d, W[31], 0x6ED9EBA1);
-  SHA_STEP(SHA_F2, d, e, a, b, c, W[32], 0x6ED9EBA1);
-  SHA_STEP(SHA_F2, c, d, e, a, b, W[33], 0x6ED9EBA1);
-  SHA_STEP(SHA_F2, b, c, d, e, a, W[34], 0x6ED9EBA1);
-  SHA_STEP(SHA_F2, a, b, c, d, e, W[35], 0x6ED9EBA1);
-  SHA_STEP(SHA_F2, e, a, b, c, d, W[36], 0x6ED9EBA1);
-  SHA_STEP(SHA_F2, d, e, a, b, c, W[37], 0x6ED9EBA1);
-  SHA_STEP(SHA_F2, c, d, e, a, b, W[38], 0x6ED9EBA1);
-  SHA_STEP(SHA_F2, b, c, d, e, a, W[39], 0x6ED9EBA1);
+  SHA_STEP(SHA_F2, a, b, c, d, e, 20, 0x6ED9EBA1);
+  SHA_STEP(SHA_F2, e, a, b, c, d, 21, 0x6ED9EBA1);
+  SHA_STEP(SHA_F2, d, e, a, b, c, 22, 0x6ED9EBA1);
+  SHA_STEP(SHA_F2, c, d, e, a, b, 23, 0x6ED9EBA1);
+  SHA_STEP(SHA_F2, b, c, d, e, a, 24, 0x6ED9EBA1);
+  SHA_STEP(SHA_F2, a, b, c, d, e, 25, 0x6ED9EBA1);
+  SHA_STEP(SHA_F2, e, a, b, c, d, 26, 0x6ED9EBA1);
+  SHA_STEP(SHA_F2, d, e, a, b, c, 27, 0x6ED9EBA1);
+  SHA_STEP(SHA_F2, c, d, e, a, b, 28, 0x6ED9EBA1);
+  SHA_STEP(SHA_F2, b, c, d, e, a, 29, 0x6ED9EBA1);
+  SHA_STEP(SHA_F2, a, b, c, d, e, 30, 0x6ED9EBA1);
+  SHA_STEP(SHA_F2, e, a, b, c, d, 31, 0x6ED9EBA1);
+  SHA_STEP(SHA_F2, d, e, a, b, c, 32, 0x6ED9EBA1);
+  SHA_STEP(SHA_F2, c, d, e, a, b, 33, 0x6ED9EBA1);
+  SHA_STEP(SHA_F2, b, c, d, e, a, 34, 0x6ED9EBA1);
+  SHA_STEP(SHA_F2, a, b, c, d, e, 35, 0x6ED9EBA1);
+  SHA_STEP(SHA_F2, e, a, b, c, d, 36, 0x6ED9EBA1);
+  SHA_STEP(SHA_F2, d, e, a, b, c, 37, 0x6ED9EBA1);
+  SHA_STEP(SHA_F2, c, d, e, a, b, 38, 0x6ED9EBA1);
+  SHA_STEP(SHA_F2, b, c, d, e, a, 39, 0x6ED9EBA1);
 
-  SHA_STEP(SHA_F3, a, b, c, d, e, W[40], 0x8F1BBCDC);
-  SHA_STEP(SHA_F3, e, a, b, c, d, W[41], 0x8F1BBCDC);
-  SHA_STEP(SHA_F3, d, e, a, b, c, W[42], 0x8F1BBCDC);
-  SHA_STEP(SHA_F3, c, d, e, a, b, W[43], 0x8F1BBCDC);
-  SHA_STEP(SHA_F3, b, c, d, e, a, W[44], 0x8F1BBCDC);
-  SHA_STEP(SHA_F3, a, b, c, d, e, W[45], 0x8F1BBCDC);
-  SHA_STEP(SHA_F3, e, a, b, c, d, W[46], 0x8F1BBCDC);
-  SHA_STEP(SHA_F3, d, e, a, b, c, W[47], 0x8F1BBCDC);
-  SHA_STEP(SHA_F3, c, d, e, a, b, W[48], 0x8F1BBCDC);
-  SHA_STEP(SHA_F3, b, c, d, e, a, W[49], 0x8F1BBCDC);
-  SHA_STEP(SHA_F3, a, b, c, d, e, W[50], 0x8F1BBCDC);
-  SHA_STEP(SHA_F3, e, a, b, c, d, W[51], 0x8F1BBCDC);
-  SHA_STEP(SHA_F3, d, e, a, b, c, W[52], 0x8F1BBCDC);
-  SHA_STEP(SHA_F3, c, d, e, a, b, W[53], 0x8F1BBCDC);
-  SHA_STEP(SHA_F3, b, c, d, e, a, W[54], 0x8F1BBCDC);
-  SHA_STEP(SHA_F3, a, b, c, d, e, W[55], 0x8F1BBCDC);
-  SHA_STEP(SHA_F3, e, a, b, c, d, W[56], 0x8F1BBCDC);
-  SHA_STEP(SHA_F3, d, e, a, b, c, W[57], 0x8F1BBCDC);
-  SHA_STEP(SHA_F3, c, d, e, a, b, W[58], 0x8F1BBCDC);
-  SHA_STEP(SHA_F3, b, c, d, e, a, W[59], 0x8F1BBCDC);
+  SHA_STEP(SHA_F3, a, b, c, d, e, 40, 0x8F1BBCDC);
+  SHA_STEP(SHA_F3, e, a, b, c, d, 41, 0x8F1BBCDC);
+  SHA_STEP(SHA_F3, d, e, a, b, c, 42, 0x8F1BBCDC);
+  SHA_STEP(SHA_F3, c, d, e, a, b, 43, 0x8F1BBCDC);
+  SHA_STEP(SHA_F3, b, c, d, e, a, 44, 0x8F1BBCDC);
+  SHA_STEP(SHA_F3, a, b, c, d, e, 45, 0x8F1BBCDC);
+  SHA_STEP(SHA_F3, e, a, b, c, d, 46, 0x8F1BBCDC);
+  SHA_STEP(SHA_F3, d, e, a, b, c, 47, 0x8F1BBCDC);
+  SHA_STEP(SHA_F3, c, d, e, a, b, 48, 0x8F1BBCDC);
+  SHA_STEP(SHA_F3, b, c, d, e, a, 49, 0x8F1BBCDC);
+  SHA_STEP(SHA_F3, a, b, c, d, e, 50, 0x8F1BBCDC);
+  SHA_STEP(SHA_F3, e, a, b, c, d, 51, 0x8F1BBCDC);
+  SHA_STEP(SHA_F3, d, e, a, b, c, 52, 0x8F1BBCDC);
+  SHA_STEP(SHA_F3, c, d, e, a, b, 53, 0x8F1BBCDC);
+  SHA_STEP(SHA_F3, b, c, d, e, a, 54, 0x8F1BBCDC);
+  SHA_STEP(SHA_F3, a, b, c, d, e, 55, 0x8F1BBCDC);
+  SHA_STEP(SHA_F3, e, a, b, c, d, 56, 0x8F1BBCDC);
+  SHA_STEP(SHA_F3, d, e, a, b, c, 57, 0x8F1BBCDC);
+  SHA_STEP(SHA_F3, c, d, e, a, b, 58, 0x8F1BBCDC);
+  SHA_STEP(SHA_F3, b, c, d, e, a, 59, 0x8F1BBCDC);
 
-  SHA_STEP(SHA_F2, a, b, c, d, e, W[60], 0xCA62C1D6);
-  SHA_STEP(SHA_F2, e, a, b, c, d, W[61], 0xCA62C1D6);
-  SHA_STEP(SHA_F2, d, e, a, b, c, W[62], 0xCA62C1D6);
-  SHA_STEP(SHA_F2, c, d, e, a, b, W[63], 0xCA62C1D6);
-  SHA_STEP(SHA_F2, b, c, d, e, a, W[64], 0xCA62C1D6);
-  SHA_STEP(SHA_F2, a, b, c, d, e, W[65], 0xCA62C1D6);
-  SHA_STEP(SHA_F2, e, a, b, c, d, W[66], 0xCA62C1D6);
-  SHA_STEP(SHA_F2, d, e, a, b, c, W[67], 0xCA62C1D6);
-  SHA_STEP(SHA_F2, c, d, e, a, b, W[68], 0xCA62C1D6);
-  SHA_STEP(SHA_F2, b, c, d, e, a, W[69], 0xCA62C1D6);
-  SHA_STEP(SHA_F2, a, b, c, d, e, W[70], 0xCA62C1D6);
-  SHA_STEP(SHA_F2, e, a, b, c, d, W[71], 0xCA62C1D6);
-  SHA_STEP(SHA_F2, d, e, a, b, c, W[72], 0xCA62C1D6);
-  SHA_STEP(SHA_F2, c, d, e, a, b, W[73], 0xCA62C1D6);
-  SHA_STEP(SHA_F2, b, c, d, e, a, W[74], 0xCA62C1D6);
-  SHA_STEP(SHA_F2, a, b, c, d, e, W[75], 0xCA62C1D6);
-  SHA_STEP(SHA_F2, e, a, b, c, d, W[76], 0xCA62C1D6);
-  SHA_STEP(SHA_F2, d, e, a, b, c, W[77], 0xCA62C1D6);
-  SHA_STEP(SHA_F2, c, d, e, a, b, W[78], 0xCA62C1D6);
-  SHA_STEP(SHA_F2, b, c, d, e, a, W[79], 0xCA62C1D6);
+  SHA_STEP(SHA_F2, a, b, c, d, e, 60, 0xCA62C1D6);
+  SHA_STEP(SHA_F2, e, a, b, c, d, 61, 0xCA62C1D6);
+  SHA_STEP(SHA_F2, d, e, a, b, c, 62, 0xCA62C1D6);
+  SHA_STEP(SHA_F2, c, d, e, a, b, 63, 0xCA62C1D6);
+  SHA_STEP(SHA_F2, b, c, d, e, a, 64, 0xCA62C1D6);
+  SHA_STEP(SHA_F2, a, b, c, d, e, 65, 0xCA62C1D6);
+  SHA_STEP(SHA_F2, e, a, b, c, d, 66, 0xCA62C1D6);
+  SHA_STEP(SHA_F2, d, e, a, b, c, 67, 0xCA62C1D6);
+  SHA_STEP(SHA_F2, c, d, e, a, b, 68, 0xCA62C1D6);
+  SHA_STEP(SHA_F2, b, c, d, e, a, 69, 0xCA62C1D6);
+  SHA_STEP(SHA_F2, a, b, c, d, e, 70, 0xCA62C1D6);
+  SHA_STEP(SHA_F2, e, a, b, c, d, 71, 0xCA62C1D6);
+  SHA_STEP(SHA_F2, d, e, a, b, c, 72, 0xCA62C1D6);
+  SHA_STEP(SHA_F2, c, d, e, a, b, 73, 0xCA62C1D6);
+  SHA_STEP(SHA_F2, b, c, d, e, a, 74, 0xCA62C1D6);
+  SHA_STEP(SHA_F2, a, b, c, d, e, 75, 0xCA62C1D6);
+  SHA_STEP(SHA_F2, e, a, b, c, d, 76, 0xCA62C1D6);
+  SHA_STEP(SHA_F2, d, e, a, b, c, 77, 0xCA62C1D6);
+  SHA_STEP(SHA_F2, c, d, e, a, b, 78, 0xCA62C1D6);
+  SHA_STEP(SHA_F2, b, c, d, e, a, 79, 0xCA62C1D6);
 
   State[0] += a;
   State[1] += b;
   State[2] += c;
   State[3] += d;
   State[4] += e;
+}
+
+// The whole 80-word schedule, built first.
+struct TScheduleWords {
+  uint32_t W[80];
+  template <int t>
+  uint32_t At() const {
+    return W[t];
+  }
+};
+
+// The schedule computed inside the rounds, in a ring of the last 16 words: no array of 80 words
+// is written and read back.
+template <bool Rotate>
+struct TRingWords {
+  uint32_t W[16];
+  template <int t>
+  uint32_t At() {
+    if constexpr (t < 16) {
+      return W[t];
+    } else {
+      uint32_t x = W[(t - 3) & 15] ^ W[(t - 8) & 15] ^ W[(t - 14) & 15] ^ W[t & 15];
+      if constexpr (Rotate) x = std::rotl(x, 1);
+      return W[t & 15] = x;
+    }
+  }
+};
+
+template <bool Rotate>
+void CompressRing(uint32_t* State, const uint8_t* Data, size_t Blocks) {
+  for (; Blocks > 0; Data += 64, --Blocks) {
+    TRingWords<Rotate> w;
+    for (int t = 0; t < 16; ++t) w.W[t] = ByteSwapInstruction(LoadLE32(Data + 4 * t));
+    SHARounds(State, w);
+  }
+}
+
+void SHACompressSchedule(uint32_t* State, const uint8_t* Data, size_t Blocks, bool Rotate) {
+  for (; Blocks > 0; Data += 64, --Blocks) {
+    TScheduleWords w;
+    ExpandSHABlock(w.W, Data, Rotate);
+    SHARounds(State, w);
+  }
+}
+
+void SHACompressRing(uint32_t* State, const uint8_t* Data, size_t Blocks, bool Rotate) {
+  if (Rotate)
+    CompressRing<true>(State, Data, Blocks);
+  else
+    CompressRing<false>(State, Data, Blocks);
+}
+
+#if JV_X86
+// Four rounds with the processor's SHA-1 instructions on the words of group j (rounds 4j to
+// 4j+3), while the schedule of the groups ahead is advanced: group j+1 finished, group j+2
+// given W[t-8], group j+3 started with W[t-16] xor W[t-14]. m[j % 4] holds group j's words, the
+// first in the top lane; prev is A..D before the last four rounds, whose A gives the next E.
+template <int j>
+JV_TARGET("sha,ssse3,sse4.1")
+inline void SHA1Group(__m128i& abcd, __m128i& e, __m128i& prev, __m128i (&m)[4]) {
+  if constexpr (j == 0)
+    e = _mm_add_epi32(e, m[0]);
+  else
+    e = _mm_sha1nexte_epu32(prev, m[j % 4]);
+  prev = abcd;
+  abcd = _mm_sha1rnds4_epu32(abcd, e, j / 5);
+  if constexpr (j + 1 >= 4 && j + 1 < 20)
+    m[(j + 1) % 4] = _mm_sha1msg2_epu32(m[(j + 1) % 4], m[j % 4]);
+  if constexpr (j + 2 >= 4 && j + 2 < 20) m[(j + 2) % 4] = _mm_xor_si128(m[(j + 2) % 4], m[j % 4]);
+  if constexpr (j + 3 >= 4 && j + 3 < 20)
+    m[(j + 3) % 4] = _mm_sha1msg1_epu32(m[(j + 3) % 4], m[j % 4]);
+}
+
+JV_TARGET("sha,ssse3,sse4.1")
+void CompressSHA1Instructions(uint32_t* State, const uint8_t* Data, size_t Blocks) {
+  // A in the top lane, as the round instruction wants it; E alone in the top lane.
+  __m128i abcd = _mm_shuffle_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(State)), 0x1B);
+  __m128i e0 = _mm_set_epi32(static_cast<int>(State[4]), 0, 0, 0);
+  // Reverses all 16 bytes: big-endian words, the first word in the top lane.
+  const __m128i order = _mm_set_epi64x(0x0001020304050607, 0x08090A0B0C0D0E0F);
+  for (; Blocks > 0; Data += 64, --Blocks) {
+    const __m128i abcd0 = abcd, e00 = e0;
+    __m128i m[4], e = e0, prev = abcd;
+    for (int i = 0; i < 4; ++i)
+      m[i] =
+          _mm_shuffle_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(Data + 16 * i)), order);
+    SHA1Group<0>(abcd, e, prev, m);
+    SHA1Group<1>(abcd, e, prev, m);
+    SHA1Group<2>(abcd, e, prev, m);
+    SHA1Group<3>(abcd, e, prev, m);
+    SHA1Group<4>(abcd, e, prev, m);
+    SHA1Group<5>(abcd, e, prev, m);
+    SHA1Group<6>(abcd, e, prev, m);
+    SHA1Group<7>(abcd, e, prev, m);
+    SHA1Group<8>(abcd, e, prev, m);
+    SHA1Group<9>(abcd, e, prev, m);
+    SHA1Group<10>(abcd, e, prev, m);
+    SHA1Group<11>(abcd, e, prev, m);
+    SHA1Group<12>(abcd, e, prev, m);
+    SHA1Group<13>(abcd, e, prev, m);
+    SHA1Group<14>(abcd, e, prev, m);
+    SHA1Group<15>(abcd, e, prev, m);
+    SHA1Group<16>(abcd, e, prev, m);
+    SHA1Group<17>(abcd, e, prev, m);
+    SHA1Group<18>(abcd, e, prev, m);
+    SHA1Group<19>(abcd, e, prev, m);
+    e0 = _mm_sha1nexte_epu32(prev, e00);
+    abcd = _mm_add_epi32(abcd, abcd0);
+  }
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(State), _mm_shuffle_epi32(abcd, 0x1B));
+  State[4] = static_cast<uint32_t>(_mm_extract_epi32(e0, 3));
+}
+
+void SHACompressInstructions(uint32_t* State, const uint8_t* Data, size_t Blocks, bool Rotate) {
+  if (Rotate)
+    CompressSHA1Instructions(State, Data, Blocks);
+  else
+    SHACompressRing(State, Data, Blocks, false);  // the instructions know only SHA-1's schedule
+}
+#endif
+
+}  // namespace
+
+TSHACompressProc SHACompress = SHACompressRing;
+
+std::vector<TCodePath<TSHACompressProc>> SHACompressPaths() {
+  std::vector<TCodePath<TSHACompressProc>> paths = {{"schedule", SHACompressSchedule},
+                                                    {"ring", SHACompressRing}};
+#if JV_X86
+  if (X86Features().SHA) paths.push_back({"SHA-NI", SHACompressInstructions});
+#endif
+  return paths;
+}
+
+void TSHAHasher::Transform(const uint8_t* Block) {
+  SHACompress(State, Block, 1, Rotate);
+}
+
+void TSHAHasher::TransformBlocks(const uint8_t* Data, size_t Count) {
+  SHACompress(State, Data, Count, Rotate);
 }
 
 void TSHAHasher::Done() {

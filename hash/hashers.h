@@ -1,7 +1,9 @@
 #pragma once
 // The MD family of block hashers: MD4, MD5, RIPEMD-160, SHA-0 and SHA-1 on one 64-byte block
 // engine. Only MD5 and SHA1 are offered to the user; the others are complete but unregistered.
+#include <cstddef>
 #include <cstdint>
+#include <vector>
 
 #include "hash/hasher.h"
 
@@ -20,6 +22,9 @@ class TMD4Hasher : public THasher {
  protected:
   // Compresses one 64-byte block into State.
   virtual void Transform(const uint8_t* Block);
+  // Compresses Count consecutive blocks; one call per run lets a fast path keep its state in
+  // registers from block to block.
+  virtual void TransformBlocks(const uint8_t* Data, size_t Count);
   // Pads the last block, appends the bit count (big-endian for SHA) and compresses.
   void Finish(bool BigEndianCount);
 
@@ -55,6 +60,7 @@ class TSHAHasher : public TRipeMD160Hasher {
 
  protected:
   void Transform(const uint8_t* Block) override;
+  void TransformBlocks(const uint8_t* Data, size_t Count) override;
 
   bool Rotate = false;  // rotate the expanded schedule words: SHA-1
 };
@@ -81,9 +87,19 @@ void SwapIntegerBufferBswap(const uint32_t* Source, uint32_t* Dest, int32_t Coun
 void ExpandSHABlockRotate(uint32_t* W, const uint8_t* Block, bool Rotate);
 void ExpandSHABlockBswap(uint32_t* W, const uint8_t* Block, bool Rotate);
 
+// Compresses Blocks consecutive 64-byte blocks into the five SHA state words: SHA-1 when Rotate
+// is set, else SHA-0. Chosen at start-up: the processor's SHA instructions where it has them
+// (SHA-1 only; SHA-0 goes the portable way), else the schedule kept in a 16-word ring within the
+// rounds, and on family 3 the 80-word schedule of ExpandSHABlock. All give identical results.
+using TSHACompressProc = void (*)(uint32_t* State, const uint8_t* Data, size_t Blocks, bool Rotate);
+extern TSHACompressProc SHACompress;
+// Every variant this processor can run, portable ones first.
+std::vector<TCodePath<TSHACompressProc>> SHACompressPaths();
+
 // x86 processor family from CPUID (3 = 80386); 0 on other processors.
 int32_t GetCPUFamily();
-// Points the routine slots at the variants for CPUFamily (byte exchanges up to the 80386).
+// Points the routine slots at the variants for CPUFamily (byte exchanges up to the 80386), and
+// SHACompress at the fastest this processor runs.
 void SelectByteOrderRoutines(int32_t CPUFamily);
 // Start-up selection; runs once before main, safe to call again.
 void HasherUnitInit();

@@ -105,30 +105,54 @@ TEST(Hashers, KnownAnswers) {
         << " bytes: " << v.Message.substr(0, 80);
 }
 
-// Any split into Update calls, empty and negative sizes included, gives the digest of the whole.
-// One hasher serves every split, so Init must start over after Done.
-TEST(Hashers, AnySplitGivesTheSameDigest) {
+// Every code path of every hasher, with any split into Update calls (empty and negative sizes
+// included), gives the digest of the whole in one call on the portable path. The lengths lie
+// around the block boundaries of the hashers and of the folding CRC (64-byte rounds, 16-byte
+// steps). One hasher serves every split, so Init must start over after Done.
+TEST(Hashers, EveryPathAndSplitGivesTheSameDigest) {
+  // Runs Body with Slot set to each of Paths in turn, then restores the start-up choice.
+  auto forEachPath = [](auto& Slot, const auto& Paths, auto Body) {
+    const auto saved = Slot;
+    for (const auto& path : Paths) {
+      Slot = path.Code;
+      Body(path.Name);
+    }
+    Slot = saved;
+  };
   std::mt19937 rng(20261206);
   std::string data(5000, '\0');
   for (char& b : data) b = static_cast<char>(rng());
+  const size_t lengths[] = {0,   1,   15,  16,  17,  55,  56,  63,  64,  65,  79,  80,   119,
+                            120, 127, 128, 129, 143, 191, 192, 193, 255, 256, 257, 1000, 5000};
   for (THasherClass cls : {MD4, MD5, RMD, SHA0, SHA1, CRC32}) {
     auto h = cls->Create();
     EXPECT_EQ(h->ClassType(), cls);
-    for (size_t length : {0, 1, 64, 200, 5000}) {
-      const std::string expected = Digest(cls, data.substr(0, length));
-      for (int split = 0; split < 25; ++split) {  // the first byte by byte
-        h->Init();
-        for (size_t at = 0; at <= length;) {
-          int32_t n = split == 0 ? 1 : static_cast<int32_t>(rng() % 150) - 5;
-          n = std::min(n, static_cast<int32_t>(length - at));
-          h->Update(data.data() + at, n);
-          if (n > 0) at += n;
-          if (at == length && n <= 0) break;  // the last call may be empty
+    std::vector<std::string> expected;
+    for (size_t length : lengths) expected.push_back(Digest(cls, data.substr(0, length)));
+    auto check = [&](const char* Path) {
+      for (size_t l = 0; l < std::size(lengths); ++l) {
+        const size_t length = lengths[l];
+        for (int split = 0; split < 8; ++split) {  // the first byte by byte, the second whole
+          h->Init();
+          for (size_t at = 0; at <= length;) {
+            int32_t n = split == 0 ? 1 : static_cast<int32_t>(rng() % 300) - 5;
+            if (split == 1) n = static_cast<int32_t>(length);
+            n = std::min(n, static_cast<int32_t>(length - at));
+            h->Update(data.data() + at, n);
+            if (n > 0) at += n;
+            if (at == length && n <= 0) break;  // the last call may be empty
+          }
+          h->Done();
+          EXPECT_EQ(Hex(*h), expected[l]) << cls->HashName() << ' ' << Path << ' ' << length;
         }
-        h->Done();
-        EXPECT_EQ(Hex(*h), expected) << cls->HashName() << ' ' << length << ' ' << split;
       }
-    }
+    };
+    if (cls == SHA0 || cls == SHA1)
+      forEachPath(SHACompress, SHACompressPaths(), check);
+    else if (cls == CRC32)
+      forEachPath(CRC32Continue, CRC32ContinuePaths(), check);
+    else
+      check("");
   }
   // XOR32 is the exception: every Update starts its own pairing.
   auto h = XOR32->Create();
@@ -200,17 +224,22 @@ TEST(ByteOrderRoutines, StartUpSelectionAndFamilyThreePath) {
   EXPECT_EQ(SwapIntegerBuffer, &SwapIntegerBufferBswap);
   EXPECT_EQ(ExpandSHABlock, &ExpandSHABlockBswap);
 #endif
+  // The fastest path this processor runs is the one in use.
+  EXPECT_EQ(SHACompress, SHACompressPaths().back().Code);
+  EXPECT_EQ(CRC32Continue, CRC32ContinuePaths().back().Code);
   SelectByteOrderRoutines(3);
   EXPECT_EQ(SwapIntegerBuffer, &SwapIntegerBufferRotate);
   EXPECT_EQ(ExpandSHABlock, &ExpandSHABlockRotate);
+  EXPECT_EQ(SHACompress, SHACompressPaths().front().Code);  // through ExpandSHABlock
   const std::string sha0 = Digest(SHA0, K448), sha1 = Digest(SHA1, K448);
   HasherUnitInit();
   EXPECT_EQ(sha0, "d2516ee1acfa5baf33dfc1c471e438449ef134c8");
   EXPECT_EQ(sha1, "84983e441c3bd26ebaae4aa1f95129e5e54670f1");
   EXPECT_EQ(ExpandSHABlock, &ExpandSHABlockBswap);
+  EXPECT_EQ(SHACompress, SHACompressPaths().back().Code);
 }
 
-// UpdateCRC32 (slicing by eight) against the bitwise definition at every alignment.
+// UpdateCRC32, on every path, against the bitwise definition at every alignment and length.
 TEST(CRC32, UpdateMatchesTheBitwiseDefinition) {
   auto reference = [](uint32_t c, const uint8_t* p, size_t n) {
     while (n--) {
@@ -222,14 +251,19 @@ TEST(CRC32, UpdateMatchesTheBitwiseDefinition) {
   std::mt19937 rng(7);
   std::vector<uint8_t> data(300);
   for (auto& b : data) b = static_cast<uint8_t>(rng());
-  for (size_t offset = 0; offset < 8; ++offset)
-    for (size_t n = 0; n + offset <= data.size(); n += 1 + n / 16) {
-      const uint32_t start = rng();
-      ASSERT_EQ(UpdateCRC32(start, data.data() + offset, static_cast<int32_t>(n)),
-                reference(start, data.data() + offset, n))
-          << offset << ' ' << n;
-    }
-  const uint8_t b = 1;
-  EXPECT_EQ(UpdateCRC32(0x12345678u, nullptr, 10), 0x12345678u);
-  EXPECT_EQ(UpdateCRC32(0x12345678u, &b, -1), 0x12345678u);
+  const TCRC32ContinueProc saved = CRC32Continue;
+  for (const auto& path : CRC32ContinuePaths()) {
+    CRC32Continue = path.Code;
+    for (size_t offset = 0; offset < 8; ++offset)
+      for (size_t n = 0; n + offset <= data.size(); ++n) {
+        const uint32_t start = rng();
+        ASSERT_EQ(UpdateCRC32(start, data.data() + offset, static_cast<int32_t>(n)),
+                  reference(start, data.data() + offset, n))
+            << path.Name << ' ' << offset << ' ' << n;
+      }
+    const uint8_t b = 1;
+    EXPECT_EQ(UpdateCRC32(0x12345678u, nullptr, 10), 0x12345678u);
+    EXPECT_EQ(UpdateCRC32(0x12345678u, &b, -1), 0x12345678u);
+  }
+  CRC32Continue = saved;
 }

@@ -1,0 +1,21 @@
+#pragma once
+// Processor extensions behind the hashers' fast paths. Code that uses them is compiled for them
+// function by function (JV_TARGET), never file by file, so that nothing else in the program can
+// pick up instructions an older processor lacks; it runs only after X86Features() said yes.
+#if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
+#define JV_X86 1
+#define JV_TARGET(Features) __attribute__((target(Features)))
+#elif defined(_MSC_VER) && (defined(_M_X64) || defined(_M_IX86))
+#define JV_X86 1
+#define JV_TARGET(Features)
+#else
+#define JV_X86 0
+#endif
+
+struct TX86Features {
+  bool SHA = false;     // SHA-1 rounds and schedule, with SSSE3 and SSE4.1 beside them
+  bool PCLMUL = false;  // carry-less multiplication, with SSE4.1
+};
+
+// Read once from the processor identification; all false on other processors.
+const TX86Features& X86Features();
