@@ -14,8 +14,14 @@ class THasher;
 // Returns false to cancel.
 using TProgressEvent = std::function<bool(int32_t Bytes, bool Last)>;
 
-// Read size, buffer size and end-of-file test of HashFile.
+// Block size of HashFile: what each Update and progress event covers, the size of the caller's
+// buffer and the end-of-file test.
 constexpr int32_t HashBlockSize = 65536;
+// Files of HashRunFileSize bytes or more are read HashRunSize bytes at a time, into a buffer of
+// their own; smaller ones a block at a time. A run buffer costs about as much to set up as
+// reading a few MB, so only files far larger gain.
+constexpr int32_t HashRunSize = 16 * HashBlockSize;
+constexpr int64_t HashRunFileSize = int64_t{64} << 20;
 // Paths of this length or more get the extended-length prefix.
 constexpr size_t LongPathLimit = 260;
 // HashFile's result when the progress event answered false.
@@ -26,9 +32,13 @@ constexpr int32_t HashCancelled = -1;
 extern bool IsWideFilePlatform;
 bool DetectWideFilePlatform();
 
-// Feeds the file to Hasher (Init, Update per block, Done) with unbuffered sequential reads.
+// Feeds the file to Hasher (Init, Update and OnProgress per block, Done) with unbuffered
+// sequential reads.
 // 0 done, HashCancelled, or the system error code of the open, the allocation or a read.
 int32_t HashFile(const std::wstring& Path, THasher& Hasher, const TProgressEvent& OnProgress);
+// The read service HashFile calls; tests put one that fails in its place.
+extern BOOL(WINAPI* HashFileRead)(HANDLE File, LPVOID Buffer, DWORD Size, LPDWORD Read,
+                                  LPOVERLAPPED Overlapped);
 // The same with the caller's buffer (HashBlockSize bytes, page-aligned, from VirtualAlloc): a
 // pass over many files allocates it once instead of once per file.
 int32_t HashFile(const std::wstring& Path, THasher& Hasher, const TProgressEvent& OnProgress,

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <cstdio>
 #include <string>
 #include <utility>
@@ -86,13 +87,13 @@ class MiscFiles : public ::testing::Test {
     WriteFileBytes(Dir + L"\\" + Name, Bytes);
     return Dir + L"\\" + Name;
   }
-  // HashFile with a recording hasher and event, answering as told.
-  int32_t Hash(const std::wstring& Path, bool Answer = true) {
+  // HashFile with a recording hasher and an event that cancels at event number CancelAt.
+  int32_t Hash(const std::wstring& Path, size_t CancelAt = SIZE_MAX) {
     Hasher = TRecordingHasher();
     Events.clear();
     return HashFile(Path, Hasher, [&](int32_t Bytes, bool Last) {
       Events.emplace_back(Bytes, Last);
-      return Answer;
+      return Events.size() - 1 != CancelAt;
     });
   }
   bool Deletable(const std::wstring& Path) { return DeleteFileW(AddLongPathPrefix(Path).c_str()); }
@@ -133,9 +134,56 @@ TEST_F(MiscFiles, BlockSequencesAtTheBlockBoundaries) {
   }
 }
 
+namespace {
+// Reads fail from block FaultBlock of every file on.
+int64_t FaultBlock = 0;
+BOOL WINAPI FailingRead(HANDLE File, LPVOID Buffer, DWORD Size, LPDWORD Read, LPOVERLAPPED) {
+  LARGE_INTEGER at{};
+  SetFilePointerEx(File, at, &at, FILE_CURRENT);
+  if (at.QuadPart + Size > FaultBlock * HashBlockSize) {
+    SetLastError(ERROR_CRC);
+    return FALSE;
+  }
+  return ReadFile(File, Buffer, Size, Read, nullptr);
+}
+}  // namespace
+
+// A large file, read in runs of blocks, gives the same blocks and events as block-sized reads;
+// a cancel or a read fault inside a run stops at its own block.
+TEST_F(MiscFiles, LargeFilesReadInRunsKeepTheBlocks) {
+  const size_t size = HashRunFileSize + HashBlockSize;  // the last read: one block, no more
+  const size_t blocks = size / HashBlockSize;
+  const std::string bytes = Pattern(size);
+  const std::wstring path = MakeFile(L"large", bytes);
+  ASSERT_EQ(Hash(path), 0);
+  TEvents expected(blocks, {HashBlockSize, false});
+  expected.emplace_back(0, true);
+  EXPECT_EQ(Events, expected);
+  EXPECT_EQ(Hasher.Calls.size(), blocks + 2);
+  EXPECT_EQ(Hasher.Calls.back(), 0);
+  EXPECT_EQ(Hasher.DoneCount, 1);
+  EXPECT_TRUE(Hasher.Bytes == bytes);
+
+  const size_t inside = HashRunSize / HashBlockSize * 3 + 5;  // a block in the middle of a run
+  EXPECT_EQ(Hash(path, inside), HashCancelled);
+  EXPECT_EQ(Events.size(), inside + 1);
+  EXPECT_EQ(Hasher.DoneCount, 0);
+
+  HashFileRead = FailingRead;
+  for (const size_t fault : {size_t{0}, inside, blocks - 1}) {
+    FaultBlock = static_cast<int64_t>(fault);
+    EXPECT_EQ(Hash(path), ERROR_CRC) << fault;
+    EXPECT_EQ(Events, TEvents(fault, {HashBlockSize, false})) << fault;
+    EXPECT_TRUE(Hasher.Bytes == bytes.substr(0, fault * HashBlockSize)) << fault;
+    EXPECT_EQ(Hasher.DoneCount, 0);
+  }
+  HashFileRead = ReadFile;
+  EXPECT_TRUE(Deletable(path)) << "handle left open";
+}
+
 TEST_F(MiscFiles, CancelAndExceptionsReleaseTheFile) {
   const std::wstring path = MakeFile(L"big", Pattern(3 * 65536));
-  EXPECT_EQ(Hash(path, false), HashCancelled);
+  EXPECT_EQ(Hash(path, 0), HashCancelled);
   EXPECT_EQ(Events, (TEvents{{65536, false}}));
   EXPECT_EQ(Hasher.DoneCount, 0);
   EXPECT_THROW(HashFile(path, Hasher, [](int32_t, bool) -> bool { throw EReadError(L"x"); }),
@@ -156,6 +204,16 @@ TEST_F(MiscFiles, FailuresGiveTheSystemErrorCode) {
   EXPECT_EQ(Hash(path), ERROR_SHARING_VIOLATION);
   CloseHandle(other);
   EXPECT_EQ(Hash(path), 0);
+
+  // A read that fails at the second block: the first is hashed and reported, then the error.
+  const std::wstring two = MakeFile(L"two", Pattern(2 * HashBlockSize));
+  HashFileRead = FailingRead;
+  FaultBlock = 1;
+  EXPECT_EQ(Hash(two), ERROR_CRC);
+  HashFileRead = ReadFile;
+  EXPECT_EQ(Events, (TEvents{{HashBlockSize, false}}));
+  EXPECT_EQ(Hasher.DoneCount, 0);
+  EXPECT_TRUE(Deletable(two)) << "handle left open";
 }
 
 TEST_F(MiscFiles, LongAndUnicodePaths) {
