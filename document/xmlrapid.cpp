@@ -5,9 +5,10 @@
 // points into the text and the walk can follow the text from node to node: it delivers the
 // blanks rapidxml skips between tags, expands references itself and knows where every event
 // happens for error positions. rapidxml checks less than an XML reader must, so the walk also
-// checks names, attributes, references and characters. When rapidxml fails, the part before the
-// failure is parsed again, closed, and walked without the closing events, so that the events
-// before an error reach the handlers as a streaming parser would deliver them.
+// checks names, attributes, references, comments, processing instructions and characters, and
+// the prolog is checked before rapidxml sees the text (xmlsyntax.cpp). When rapidxml fails, the
+// part before the failure is parsed again, closed, and walked without the closing events, so that
+// the events before an error reach the handlers as a streaming parser would deliver them.
 #include <windows.h>
 
 #include <rapidxml.hpp>
@@ -18,6 +19,7 @@
 
 #include "document/xml.h"
 #include "document/xmlfile.h"
+#include "document/xmlsyntax.h"
 #include "hash/errors.h"
 
 namespace {
@@ -30,6 +32,8 @@ constexpr size_t MaxDepth = 512;
 constexpr size_t None = std::string::npos;
 
 const wchar_t InvalidCharacter[] = L"An invalid character was found in text content.";
+const wchar_t BadName[] = L"A name contained an invalid character.";
+constexpr std::wstring_view XmlNamespace = L"http://www.w3.org/XML/1998/namespace";
 
 struct TXMLFault {
   std::wstring Message;
@@ -37,10 +41,6 @@ struct TXMLFault {
 };
 
 using TNode = rapidxml::xml_node<char>;
-
-bool IsBlank(char c) {
-  return c == ' ' || c == '\t' || c == '\n' || c == '\r';
-}
 
 std::wstring WidenAscii(const char* Text) {
   std::wstring text;
@@ -54,7 +54,7 @@ std::wstring WidenAscii(const char* Text) {
 std::string ReadWholeFile(const std::wstring& FileName) {
   // Closed on every way out, also when a huge file's buffer cannot be had.
   const std::unique_ptr<void, decltype(&CloseHandle)> handle(OpenXMLFileForReading(FileName),
-                                                              &CloseHandle);
+                                                             &CloseHandle);
   const HANDLE file = handle.get();
   std::string bytes;
   LARGE_INTEGER size{};
@@ -115,21 +115,6 @@ size_t FirstInvalidCharacter(const std::string& Text) {
   return None;
 }
 
-std::string DeclaredEncoding(const std::string& Bytes) {
-  if (Bytes.compare(0, 5, "<?xml") != 0) return {};
-  const std::string decl = Bytes.substr(0, Bytes.find("?>"));
-  size_t p = decl.find("encoding");
-  if (p == None) return {};
-  p += 8;
-  while (p < decl.size() && IsBlank(decl[p])) ++p;
-  if (p >= decl.size() || decl[p] != '=') return {};
-  ++p;
-  while (p < decl.size() && IsBlank(decl[p])) ++p;
-  if (p >= decl.size() || (decl[p] != '"' && decl[p] != '\'')) return {};
-  const size_t close = decl.find(decl[p], p + 1);
-  return close == None ? std::string() : decl.substr(p + 1, close - p - 1);
-}
-
 // The Windows code page of an encoding name of the XML declaration; 0 when unknown.
 uint32_t CodePageOfEncoding(std::string Name) {
   for (char& c : Name) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
@@ -164,10 +149,11 @@ uint32_t CodePageOfEncoding(std::string Name) {
   return 0;
 }
 
-// UTF-16 to UTF-8; false with the index of the first lone surrogate.
+// UTF-16 to UTF-8, every character as it is, so that the character check sees what the file
+// holds; false with the index of the first lone surrogate.
 bool WideToUtf8(std::wstring_view Text, std::string& Out, size_t& Bad) {
   for (size_t i = 0; i < Text.size(); ++i) {
-    const uint16_t c = Text[i];
+    uint32_t c = static_cast<uint16_t>(Text[i]);
     if (c >= 0xD800 && c <= 0xDFFF) {
       const bool pair =
           c <= 0xDBFF && i + 1 < Text.size() && Text[i + 1] >= 0xDC00 && Text[i + 1] <= 0xDFFF;
@@ -175,10 +161,24 @@ bool WideToUtf8(std::wstring_view Text, std::string& Out, size_t& Bad) {
         Bad = i;
         return false;
       }
-      ++i;
+      c = 0x10000 + ((c - 0xD800) << 10) + (static_cast<uint16_t>(Text[++i]) - 0xDC00);
+    }
+    if (c < 0x80) {
+      Out.push_back(static_cast<char>(c));
+    } else if (c < 0x800) {
+      Out.push_back(static_cast<char>(0xC0 | c >> 6));
+      Out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+    } else if (c < 0x10000) {
+      Out.push_back(static_cast<char>(0xE0 | c >> 12));
+      Out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+      Out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+    } else {
+      Out.push_back(static_cast<char>(0xF0 | c >> 18));
+      Out.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
+      Out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+      Out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
     }
   }
-  AppendXMLUtf8(Out, Text);  // every surrogate is paired, so nothing is replaced here
   return true;
 }
 
@@ -207,7 +207,7 @@ TInput DecodeInput(std::string Bytes) {
       wide.push_back(static_cast<wchar_t>(hi << 8 | lo));
     }
   } else {
-    const std::string encoding = DeclaredEncoding(Bytes);
+    const std::string encoding = DeclaredXmlEncoding(Bytes);
     const uint32_t cp = encoding.empty() ? CP_UTF8 : CodePageOfEncoding(encoding);
     if (cp == CP_UTF8) {
       input.Text = std::move(Bytes);
@@ -284,16 +284,17 @@ struct TScan {
   std::vector<TCut> Cuts;  // after markup, at least Step bytes apart
 };
 
-TScan ScanMarkup(const std::string& Text, size_t Limit, size_t Step = None) {
+TScan ScanMarkup(const std::string& Text, size_t From, size_t Limit, size_t Step = None) {
   Limit = std::min(Limit, Text.size());
   TScan scan;
-  size_t lastCut = 0;
+  scan.Boundary = From;
+  size_t lastCut = From;
   const std::string_view text(Text);
   auto after = [&](size_t from, std::string_view close) {
     const size_t p = text.find(close, from);
     return p == None ? None : p + close.size();
   };
-  size_t i = 0;
+  size_t i = From;
   while (i < Limit) {
     if (text[i] != '<') {
       const size_t next = text.find('<', i);
@@ -325,7 +326,7 @@ TScan ScanMarkup(const std::string& Text, size_t Limit, size_t Step = None) {
       pop = true;
     } else {
       size_t j = i + 1;
-      while (j < text.size() && !IsBlank(text[j]) && text[j] != '/' && text[j] != '>' &&
+      while (j < text.size() && !IsXmlBlank(text[j]) && text[j] != '/' && text[j] != '>' &&
              text[j] != '?') {
         ++j;
       }
@@ -334,7 +335,7 @@ TScan ScanMarkup(const std::string& Text, size_t Limit, size_t Step = None) {
       for (; j < text.size(); ++j) {
         if (text[j] == '=') {
           size_t k = j + 1;
-          while (k < text.size() && IsBlank(text[k])) ++k;
+          while (k < text.size() && IsXmlBlank(text[k])) ++k;
           if (k < text.size() && (text[k] == '"' || text[k] == '\'')) {
             j = text.find(text[k], k + 1);
             if (j == None) break;
@@ -373,7 +374,8 @@ TScan ScanMarkup(const std::string& Text, size_t Limit, size_t Step = None) {
 // it ends (no events). Offsets are those of the whole text.
 class TWalker final : public TSAXAttributes {
  public:
-  explicit TWalker(TSAXHandlers& Handlers) : Handlers(Handlers) {}
+  TWalker(TSAXHandlers& Handlers, const std::vector<TAttributeDefault>& Defaults)
+      : Handlers(Handlers), Defaults(Defaults) {}
   bool RootSeen = false;
 
   // Buffer holds OpenLength bytes of synthetic start tags, then the text from From on.
@@ -388,16 +390,34 @@ class TWalker final : public TSAXAttributes {
     return i < OpenLength ? From - 1 : From + (i - OpenLength);
   }
 
-  void Document(const rapidxml::xml_document<char>& Doc) {
+  // The nodes at the top level: the root element (or, in later windows, the elements open where
+  // the window begins), then what may follow the root: comments, processing instructions and
+  // blanks. TextEnd is where the window's own text ends.
+  void Document(const rapidxml::xml_document<char>& Doc, const char* TextEnd) {
+    const char* cur = Buffer;
     for (const TNode* n = Doc.first_node(); n; n = n->next_sibling()) {
-      if (n->type() != rapidxml::node_element) continue;
-      const char* cur = n->name() - 1;
-      if (Offset(cur) >= From) {
-        if (RootSeen) Fail(L"Only one top level element is allowed in an XML document.", cur);
-        RootSeen = true;
+      const char* start = NodeStart(n);
+      TopLevelGap(cur, start);
+      switch (n->type()) {
+        case rapidxml::node_element:
+          if (Offset(start) >= From) {
+            if (RootSeen) Fail(L"Only one top level element is allowed in an XML document.", start);
+            RootSeen = true;
+          }
+          Element(n, cur);
+          break;
+        case rapidxml::node_comment:
+          Check([&] { CheckComment(n->value(), n->value_size()); });
+          cur = n->value() + n->value_size() + 3;
+          break;
+        case rapidxml::node_pi:
+          ProcessingInstruction(n, cur);
+          break;
+        default:
+          Fail(L"Invalid at the top level of the document.", start);
       }
-      Element(n, cur);
     }
+    if (cur < TextEnd) TopLevelGap(cur, TextEnd);
   }
 
   int GetLength() const override { return static_cast<int>(Attributes.size()); }
@@ -407,6 +427,16 @@ class TWalker final : public TSAXAttributes {
  private:
   [[noreturn]] void Fail(const std::wstring& Message, const char* Where) const {
     throw TXMLFault{Message, Offset(Where)};
+  }
+
+  // Runs one of the shared checks; its error becomes a fault at its place in the window.
+  template <typename Checks>
+  void Check(Checks&& Run) const {
+    try {
+      Run();
+    } catch (const TXMLSyntaxError& e) {
+      Fail(e.Message, e.Where);
+    }
   }
 
   // Runs one event; an exception raised by it ends the parse as a fatal error.
@@ -423,84 +453,8 @@ class TWalker final : public TSAXAttributes {
     if (message) Fail(*message, Where);
   }
 
-  // Decodes validated UTF-8; line ends become LF, references are expanded when asked for, and in
-  // attribute values blanks of any kind become spaces.
-  void Decode(const char* P, size_t N, bool References, bool Attribute, std::wstring& Out) {
-    Out.clear();
-    const char* p = P;
-    const char* end = P + N;
-    while (p < end) {
-      uint32_t c = static_cast<unsigned char>(*p);
-      if (c < 0x80) {
-        ++p;
-        if (c == '\r') {
-          if (p < end && *p == '\n') ++p;
-          c = '\n';
-        }
-        if (c == '&' && References) {
-          c = Reference(p, end);
-        } else if (Attribute && (c == '\n' || c == '\t')) {
-          c = ' ';
-        } else if (Attribute && c == '<') {
-          Fail(L"A '<' character cannot be used in an attribute value.", p - 1);
-        }
-      } else {
-        const size_t n = c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : 2;
-        c &= n == 4 ? 0x07 : n == 3 ? 0x0F : 0x1F;
-        for (size_t k = 1; k < n; ++k) c = (c << 6) | (static_cast<unsigned char>(p[k]) & 0x3F);
-        p += n;
-      }
-      if (c >= 0x10000) {
-        Out.push_back(static_cast<wchar_t>(0xD800 + ((c - 0x10000) >> 10)));
-        Out.push_back(static_cast<wchar_t>(0xDC00 + ((c - 0x10000) & 0x3FF)));
-      } else {
-        Out.push_back(static_cast<wchar_t>(c));
-      }
-    }
-  }
-
-  // The character of the reference after "&" at P; P moves past its ";".
-  uint32_t Reference(const char*& P, const char* End) {
-    const char* start = P - 1;
-    const char* semicolon = P;
-    while (semicolon < End && *semicolon != ';' && semicolon - P < 12) ++semicolon;
-    if (semicolon >= End || *semicolon != ';') Fail(L"Illegal reference.", start);
-    const std::string_view name(P, semicolon - P);
-    P = semicolon + 1;
-    if (name == "amp") return '&';
-    if (name == "lt") return '<';
-    if (name == "gt") return '>';
-    if (name == "quot") return '"';
-    if (name == "apos") return '\'';
-    if (name.size() < 2 || name[0] != '#') Fail(L"Reference to undefined entity.", start);
-    const bool hex = name[1] == 'x';
-    uint32_t c = 0;
-    const std::string_view digits = name.substr(hex ? 2 : 1);
-    if (digits.empty() || digits.size() > 8) Fail(L"Invalid character reference.", start);
-    for (char d : digits) {
-      int v = d >= '0' && d <= '9' ? d - '0' : -1;
-      if (hex && v < 0)
-        v = d >= 'a' && d <= 'f' ? d - 'a' + 10 : d >= 'A' && d <= 'F' ? d - 'A' + 10 : -1;
-      if (v < 0) Fail(L"Invalid character reference.", start);
-      c = c * (hex ? 16 : 10) + v;
-    }
-    const bool allowed = c == 0x09 || c == 0x0A || c == 0x0D || (c >= 0x20 && c <= 0xD7FF) ||
-                         (c >= 0xE000 && c <= 0xFFFD) || (c >= 0x10000 && c <= 0x10FFFF);
-    if (!allowed) Fail(L"Invalid character reference.", start);
-    return c;
-  }
-
-  void CheckName(const char* P, size_t N) const {
-    auto first = [](unsigned char c) {
-      return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_' || c == ':' || c >= 0x80;
-    };
-    if (N == 0 || !first(P[0])) Fail(L"A name contained an invalid character.", P);
-    for (size_t i = 1; i < N; ++i) {
-      const auto c = static_cast<unsigned char>(P[i]);
-      if (!first(c) && !(c >= '0' && c <= '9') && c != '-' && c != '.') {
-        Fail(L"A name contained an invalid character.", P + i);
-      }
-    }
+  void Decode(const char* P, size_t N, bool References, bool Attribute, std::wstring& Out) const {
+    Check([&] { DecodeXmlText(P, N, References, Attribute, Out); });
   }
 
   void Characters(const char* P, size_t N, bool References) {
@@ -511,11 +465,31 @@ class TWalker final : public TSAXAttributes {
 
   // Text that rapidxml skipped between nodes: blanks, or markup it passed over.
   void Gap(const char*& Cur, const char* Next) {
-    for (const char* p = Cur; p < Next; ++p) {
-      if (!IsBlank(*p)) Fail(L"Invalid markup.", p);
-    }
+    CheckBlanks(Cur, Next);
     Characters(Cur, Next - Cur, false);
     Cur = Next;
+  }
+
+  // Blanks outside the root are no character data.
+  void TopLevelGap(const char*& Cur, const char* Next) {
+    CheckBlanks(Cur, Next);
+    Cur = std::max(Cur, Next);
+  }
+
+  void CheckBlanks(const char* From, const char* To) const {
+    for (const char* p = From; p < To; ++p) {
+      if (!IsXmlBlank(*p)) SkippedMarkup(p);
+    }
+  }
+
+  [[noreturn]] void SkippedMarkup(const char* P) const {
+    // The only "<?" rapidxml passes over is one of an xml declaration.
+    Fail(P[0] == '<' && P[1] == '?' ? L"Invalid xml declaration." : L"Invalid markup.", P);
+  }
+
+  void ProcessingInstruction(const TNode* N, const char*& Cur) {
+    Check([&] { CheckPITarget(N->name(), N->name_size(), N->value() + N->value_size() + 2); });
+    Cur = N->value() + N->value_size() + 2;
   }
 
   static const char* NodeStart(const TNode* N) {
@@ -535,14 +509,92 @@ class TWalker final : public TSAXAttributes {
     }
   }
 
+  // Attributes the internal subset declares with a value, where the start tag leaves them out.
+  void AddDefaults(const TNode* N) {
+    const std::string_view element(N->name(), N->name_size());
+    for (const TAttributeDefault& d : Defaults) {
+      if (d.Element != element) continue;
+      bool given = false;
+      for (const auto& a : Attributes) given = given || a.first == d.Name;
+      if (given) continue;
+      Attributes.emplace_back(d.Name, d.Value);
+      AttributePlace.push_back(N->name());
+    }
+  }
+
+  // Splits a qualified name; false when it is none (an empty part, or a second colon).
+  static bool SplitQName(std::wstring_view Name, std::wstring_view& Prefix,
+                         std::wstring_view& Local) {
+    const size_t colon = Name.find(L':');
+    Prefix = colon == std::wstring_view::npos ? std::wstring_view() : Name.substr(0, colon);
+    Local = colon == std::wstring_view::npos ? Name : Name.substr(colon + 1);
+    if (colon == std::wstring_view::npos) return true;
+    const wchar_t first = Local.empty() ? L'0' : Local[0];
+    return !Prefix.empty() && Local.find(L':') == std::wstring_view::npos &&
+           !(first >= L'0' && first <= L'9') && first != L'-' && first != L'.';
+  }
+
+  std::wstring_view NamespaceOf(std::wstring_view Prefix, const char* Where) const {
+    if (Prefix == L"xml") return XmlNamespace;
+    for (auto b = Bindings.rbegin(); b != Bindings.rend() && Prefix != L"xmlns"; ++b) {
+      if (b->Prefix == Prefix) return b->Uri;
+    }
+    Fail(L"Reference to undeclared namespace prefix: '" + std::wstring(Prefix) + L"'.", Where);
+  }
+
+  // A real start tag: its namespace declarations hold until its end tag, also across windows.
+  // Every prefix must be declared, declarations must be proper, and no two attributes may have
+  // the same namespace and local name.
+  void StartNamespaces(const std::wstring& Name, const char* Where) {
+    ++Depth;
+    bool any = Name.find(L':') != std::wstring::npos;
+    for (const auto& a : Attributes)
+      any = any || a.first.find(L':') != std::wstring::npos || a.first == L"xmlns";
+    if (!any) return;
+    static constexpr std::wstring_view xmlns = L"http://www.w3.org/2000/xmlns/";
+    std::wstring_view prefix, local;
+    for (size_t i = 0; i < Attributes.size(); ++i) {
+      const auto& [qname, value] = Attributes[i];
+      if (!SplitQName(qname, prefix, local)) Fail(BadName, AttributePlace[i]);
+      if (qname != L"xmlns" && prefix != L"xmlns") continue;
+      const std::wstring_view declared = prefix.empty() ? std::wstring_view() : local;
+      const bool proper = declared == L"xml"
+                              ? value == XmlNamespace
+                              : declared != L"xmlns" && value != XmlNamespace && value != xmlns &&
+                                    (declared.empty() || !value.empty());
+      if (!proper) Fail(L"Invalid namespace declaration.", AttributePlace[i]);
+      if (!declared.empty()) Bindings.push_back({std::wstring(declared), value, Depth});
+    }
+    if (!SplitQName(Name, prefix, local)) Fail(BadName, Where);
+    if (!prefix.empty()) NamespaceOf(prefix, Where);
+    for (size_t i = 0; i < Attributes.size(); ++i) {
+      SplitQName(Attributes[i].first, prefix, local);
+      if (prefix.empty() || prefix == L"xmlns") continue;
+      const std::wstring_view uri = NamespaceOf(prefix, AttributePlace[i]);
+      for (size_t j = 0; j < i; ++j) {
+        std::wstring_view otherPrefix, otherLocal;
+        SplitQName(Attributes[j].first, otherPrefix, otherLocal);
+        if (otherPrefix.empty() || otherPrefix == L"xmlns" || otherLocal != local) continue;
+        if (NamespaceOf(otherPrefix, AttributePlace[j]) == uri)
+          Fail(L"Duplicate attribute.", AttributePlace[i]);
+      }
+    }
+  }
+
+  void EndNamespaces() {
+    while (!Bindings.empty() && Bindings.back().Depth == Depth) Bindings.pop_back();
+    --Depth;
+  }
+
   void Element(const TNode* N, const char*& Cur) {
     const char* open = N->name() - 1;
-    CheckName(N->name(), N->name_size());
+    Check([&] { CheckXmlName(N->name(), N->name_size()); });
     Attributes.clear();
+    AttributePlace.clear();
     const char* tagEnd = N->name() + N->name_size();
     for (const auto* a = N->first_attribute(); a; a = a->next_attribute()) {
-      CheckName(a->name(), a->name_size());
-      if (!IsBlank(a->name()[-1])) Fail(L"Required white space was missing.", a->name());
+      Check([&] { CheckXmlName(a->name(), a->name_size()); });
+      if (!IsXmlBlank(a->name()[-1])) Fail(L"Required white space was missing.", a->name());
       std::wstring name, value;
       Decode(a->name(), a->name_size(), false, false, name);
       for (const auto& other : Attributes) {
@@ -550,12 +602,17 @@ class TWalker final : public TSAXAttributes {
       }
       Decode(a->value(), a->value_size(), true, true, value);
       Attributes.emplace_back(std::move(name), std::move(value));
+      AttributePlace.push_back(a->name());
       tagEnd = a->value() + a->value_size() + 1;
     }
+    if (!Defaults.empty()) AddDefaults(N);
     std::wstring name;
     Decode(N->name(), N->name_size(), false, false, name);
-    if (Offset(open) >= From) Raise(open, [&] { Handlers.StartElement(name, *this); });
-    while (IsBlank(*tagEnd)) ++tagEnd;
+    if (Offset(open) >= From) {
+      StartNamespaces(name, N->name());
+      Raise(open, [&] { Handlers.StartElement(name, *this); });
+    }
+    while (IsXmlBlank(*tagEnd)) ++tagEnd;
     if (*tagEnd == '/') {
       Cur = tagEnd + 2;
       End(name, tagEnd);
@@ -569,6 +626,7 @@ class TWalker final : public TSAXAttributes {
           Element(child, Cur);
           break;
         case rapidxml::node_data:
+          Check([&] { CheckCharacterData(child->value(), child->value_size()); });
           Characters(child->value(), child->value_size(), true);
           Cur = child->value() + child->value_size();
           break;
@@ -577,18 +635,19 @@ class TWalker final : public TSAXAttributes {
           Cur = child->value() + child->value_size() + 3;
           break;
         case rapidxml::node_comment:
+          Check([&] { CheckComment(child->value(), child->value_size()); });
           Cur = child->value() + child->value_size() + 3;
           break;
         case rapidxml::node_pi:
-          Cur = child->value() + child->value_size() + 2;
+          ProcessingInstruction(child, Cur);
           break;
         default:
           Fail(L"Invalid markup.", NodeStart(child));
       }
     }
     const char* close = Cur;
-    while (IsBlank(*close)) ++close;
-    if (close[0] != '<' || close[1] != '/') Fail(L"Invalid markup.", close);
+    while (IsXmlBlank(*close)) ++close;
+    if (close[0] != '<' || close[1] != '/') SkippedMarkup(close);
     Gap(Cur, close);
     while (*Cur && *Cur != '>') ++Cur;
     if (*Cur) ++Cur;
@@ -597,16 +656,26 @@ class TWalker final : public TSAXAttributes {
 
   void End(const std::wstring& Name, const char* Where) {
     if (Offset(Where) >= Stop) return;
+    EndNamespaces();
     Raise(Where, [&] { Handlers.EndElement(Name); });
   }
 
   TSAXHandlers& Handlers;
+  const std::vector<TAttributeDefault>& Defaults;
   const char* Buffer = nullptr;
   size_t OpenLength = 0;
   size_t From = 0;
   size_t Stop = None;
   std::wstring Piece;
   std::vector<std::pair<std::wstring, std::wstring>> Attributes;
+  std::vector<const char*> AttributePlace;  // where each attribute's name is written
+  struct TBinding {
+    std::wstring Prefix;
+    std::wstring Uri;
+    size_t Depth;
+  };
+  std::vector<TBinding> Bindings;
+  size_t Depth = 0;  // of real start tags, across windows
 };
 
 std::string StartTags(const std::vector<std::string_view>& Open) {
@@ -625,8 +694,8 @@ std::string EndTags(const std::vector<std::string_view>& Open) {
 // Parses Buffer (which must stay unchanged and end in a zero) and walks it. A parse error comes
 // back as a fault before any event, with its place in Buffer; a fault of the walk comes after
 // the events before it.
-std::optional<TXMLFault> ParseAndWalk(std::string& Buffer, TWalker& Walker, bool& Walked,
-                                      size_t& BufferOffset) {
+std::optional<TXMLFault> ParseAndWalk(std::string& Buffer, size_t TextEnd, TWalker& Walker,
+                                      bool& Walked, size_t& BufferOffset) {
   Walked = false;
   auto doc = std::make_unique<rapidxml::xml_document<char>>();
   try {
@@ -637,7 +706,7 @@ std::optional<TXMLFault> ParseAndWalk(std::string& Buffer, TWalker& Walker, bool
   }
   Walked = true;
   try {
-    Walker.Document(*doc);
+    Walker.Document(*doc, Buffer.data() + TextEnd);
   } catch (const TXMLFault& fault) {
     return fault;
   }
@@ -653,18 +722,26 @@ std::optional<TXMLFault> WalkWindow(TWalker& Walker, const std::string& Text, co
   Walker.Window(buffer.data(), opening.size(), From.Offset, To.Offset);
   bool walked = false;
   size_t at = 0;
-  std::optional<TXMLFault> fault = ParseAndWalk(buffer, Walker, walked, at);
+  std::optional<TXMLFault> fault =
+      ParseAndWalk(buffer, opening.size() + (To.Offset - From.Offset), Walker, walked, at);
   if (fault && !walked) {
     // Deliver the events of the complete markup before the failure.
-    const TScan before = ScanMarkup(buffer, at);
+    const TScan before = ScanMarkup(buffer, 0, at);
     std::string prefix = buffer.substr(0, before.Boundary) + EndTags(before.Open);
     const size_t stop = Walker.Offset(buffer.data() + before.Boundary);
     Walker.Window(prefix.data(), opening.size(), From.Offset, std::min(stop, To.Offset));
     size_t ignored = 0;
-    const std::optional<TXMLFault> early = ParseAndWalk(prefix, Walker, walked, ignored);
+    const std::optional<TXMLFault> early =
+        ParseAndWalk(prefix, before.Boundary, Walker, walked, ignored);
     if (early && walked && early->Offset < stop) fault = early;
   }
   return fault;
+}
+
+void ReportFault(const std::string& Text, const TXMLFault& Fault, TSAXHandlers& Handlers) {
+  int32_t line, column;
+  LineAndColumn(Text, Fault.Offset, line, column);
+  Handlers.FatalError(Fault.Message, line, column);
 }
 
 }  // namespace
@@ -675,15 +752,25 @@ void ParseWithRapidXml(const std::wstring& FileName, TSAXHandlers& Handlers) {
   TInput input = DecodeInput(ReadWholeFile(FileName));
   std::optional<TXMLFault> fault = input.Fault;
   const size_t limit = fault ? fault->Offset : input.Text.size();
+  TXMLProlog prolog;
+  try {
+    prolog = ParseXmlProlog(std::string_view(input.Text).substr(0, limit));
+  } catch (const TXMLSyntaxError& e) {
+    const size_t at = static_cast<size_t>(e.Where - input.Text.data());
+    if (!fault || at < fault->Offset) fault = TXMLFault{e.Message, at};
+    ReportFault(input.Text, *fault, Handlers);
+    return;
+  }
   // rapidxml keeps a node per element and text; parsing the text a window at a time keeps that
   // memory small whatever the size of the file.
-  const TScan scan = ScanMarkup(input.Text, limit, std::max<size_t>(BuiltinParseWindow, 1));
+  const TScan scan =
+      ScanMarkup(input.Text, prolog.RootStart, limit, std::max<size_t>(BuiltinParseWindow, 1));
   if (scan.TooDeepAt != None) fault = TXMLFault{L"Elements are nested too deeply.", scan.TooDeepAt};
   std::vector<TCut> cuts;
-  cuts.push_back({0, {}});
+  cuts.push_back({prolog.RootStart, {}});
   cuts.insert(cuts.end(), scan.Cuts.begin(), scan.Cuts.end());
   cuts.push_back({scan.Boundary, scan.Open});
-  TWalker walker(Handlers);
+  TWalker walker(Handlers, prolog.Defaults);
   std::optional<TXMLFault> late;
   for (size_t i = 0; i + 1 < cuts.size() && !late; ++i) {
     late = WalkWindow(walker, input.Text, cuts[i], cuts[i + 1]);
@@ -696,9 +783,5 @@ void ParseWithRapidXml(const std::wstring& FileName, TSAXHandlers& Handlers) {
     }
   }
   if (late && (!fault || late->Offset < fault->Offset)) fault = late;
-  if (fault) {
-    int32_t line, column;
-    LineAndColumn(input.Text, fault->Offset, line, column);
-    Handlers.FatalError(fault->Message, line, column);
-  }
+  if (fault) ReportFault(input.Text, *fault, Handlers);
 }
