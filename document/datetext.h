@@ -6,6 +6,10 @@
 
 #include "document/data.h"
 
+// The times the date text can name: 1 January 1 0:0:0 to 31 December 9999 23:59:59.
+constexpr int64_t FirstTextTime = -693593 * int64_t{86400};
+constexpr int64_t LastTextTime = 2958466 * int64_t{86400} - 1;
+
 // Seconds on the day scale to date text and time-of-day text.
 std::wstring FormatDateText(int64_t Seconds);
 std::wstring FormatTimeText(int64_t Seconds);

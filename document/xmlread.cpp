@@ -12,6 +12,14 @@ bool FlagValue(const std::wstring& Text) {
   return s != "disabled";
 }
 
+// A time is read as the sum of its date and time-of-day texts. A sum the date text cannot name
+// (a time of day of 24 hours and more on 31 December 9999, or repeated texts) would be saved as a
+// text no reader takes back; such a time counts as unknown.
+void AddTimeText(int64_t& Time, int64_t Part) {
+  Time += Part;
+  if (Time < FirstTextTime || Time > LastTextTime) Time = 0;
+}
+
 }  // namespace
 
 void TSAXHandlers::StartElement(std::wstring_view Name, const TSAXAttributes& Attributes) {
@@ -66,9 +74,9 @@ void TSAXHandlers::EndElement(std::wstring_view Name) {
   } else if (Name == L"updateMode") {
     list.UpdateMode = ParseUpdateMode(NarrowAnsi(Text));
   } else if (Name == L"updateTime") {
-    list.LastUpdate += ParseTimeText(Text);
+    AddTimeText(list.LastUpdate, ParseTimeText(Text));
   } else if (Name == L"updateDate") {
-    list.LastUpdate += ParseDateText(Text);
+    AddTimeText(list.LastUpdate, ParseDateText(Text));
   }
   if (!Item) return;
   if (Name == L"jurnItem") {
@@ -81,9 +89,9 @@ void TSAXHandlers::EndElement(std::wstring_view Name) {
     int64_t size = -1;
     Item->FileSize = TryStrToInt64(NarrowAnsi(Text), size) ? size : -1;
   } else if (Name == L"fileTime") {
-    Item->FileTime += ParseTimeText(Text);
+    AddTimeText(Item->FileTime, ParseTimeText(Text));
   } else if (Name == L"fileDate") {
-    Item->FileTime += ParseDateText(Text);
+    AddTimeText(Item->FileTime, ParseDateText(Text));
   } else if (Name == L"fileHash") {
     Item->HashValue = NarrowAnsi(Text);
   }

@@ -383,6 +383,45 @@ TEST_P(XMLReader, FlagsAndTimes) {
   EXPECT_FALSE(List.VerifySize);
 }
 
+// Every time the reader takes is saved as texts it reads back: a date and a time of day that add
+// up to more than the last second of 31 December 9999 make an unknown time.
+TEST_P(XMLReader, TimesAtTheEdgesOfTheDateRangeReadBack) {
+  constexpr int64_t last = (int64_t{2958465} + 1) * 86400 - 1;
+  const struct {
+    const char* Date;
+    const char* Time;
+    int64_t Expected;
+  } cases[] = {{"9999-12-31", "23:59:59", last},
+               {"9999-12-31", "24:0:0", 0},
+               {"9999-12-31", "65535:59:59", 0},
+               {"0001-01-01", "0:0:1", 367 * int64_t{86400} + 1},  // a two-digit year: 1901
+               {"2004-2-29", "25:61:61", 3287174400 + 93721}};
+  const std::wstring saved = Folder.File(L"saved.#ml");
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.Date) + " " + c.Time);
+    List.Clear();
+    ASSERT_TRUE(LoadBody(std::string("<jurnItem><fileDate>") + c.Date + "</fileDate><fileTime>" +
+                         c.Time + "</fileTime></jurnItem><updateTime>" + c.Time +
+                         "</updateTime><updateDate>" + c.Date + "</updateDate>")
+                    .Ok);
+    ASSERT_EQ(List.GetCount(), 1);
+    EXPECT_EQ(List.Items[0]->FileTime, c.Expected);
+    EXPECT_EQ(List.LastUpdate, c.Expected);
+    ASSERT_TRUE(List.SaveToXML(saved));
+    List.Clear();
+    const TLoad again = LoadFile(saved);
+    ASSERT_TRUE(again.Ok) << WideToCodePage(again.Message, CP_UTF8);
+    EXPECT_EQ(List.Items[0]->FileTime, c.Expected);
+    EXPECT_EQ(List.LastUpdate, c.Expected);
+  }
+  // Repeated dates add up past the range too.
+  List.Clear();
+  ASSERT_TRUE(LoadBody("<jurnItem><fileDate>9999-12-31</fileDate><fileDate>1900-1-1</fileDate>"
+                       "</jurnItem>")
+                  .Ok);
+  EXPECT_EQ(List.Items[0]->FileTime, 0);
+}
+
 // Text is taken as written; the reader accepts more than the writer emits.
 TEST_P(XMLReader, TextAndWhatTheWriterDoesNotEmit) {
   const TLoad r = LoadBody(
