@@ -275,9 +275,11 @@ void ParseWithMSXML(const std::wstring& FileName, TSAXHandlers& Handlers) {
   VariantInit(&input);
   input.vt = VT_UNKNOWN;
   input.punkVal = &stream;
-  reader->parse(input);
+  const HRESULT parsed = reader->parse(input);
   reader->putContentHandler(nullptr);
   reader->putErrorHandler(nullptr);
   reader->Release();
   Handlers.Locator = nullptr;
+  // A failure without an error event (the file could not be read, say) still fails the load.
+  if (FAILED(parsed) && !Handlers.Failed) Handlers.FatalError(SystemErrorText(parsed), 0, 0);
 }

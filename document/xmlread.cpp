@@ -1,6 +1,7 @@
 // The checksum file reader: fills the document from the parser's events.
 #include "document/datetext.h"
 #include "document/xml.h"
+#include "hash/errors.h"
 
 namespace {
 
@@ -114,6 +115,7 @@ void TSAXHandlers::Warning(const std::wstring&, int32_t, int32_t) {}
 
 bool TFileList::LoadFromXML(const std::wstring& FileName, bool UseMSXML, std::wstring& ErrorMessage,
                             int32_t& ErrorColumn, int32_t& ErrorLine) {
+  const size_t before = Items.size();
   TSAXHandlers handlers(this);
   if (UseMSXML) {
     ParseWithMSXML(FileName, handlers);
@@ -124,6 +126,11 @@ bool TFileList::LoadFromXML(const std::wstring& FileName, bool UseMSXML, std::ws
     ErrorMessage = handlers.ErrorMessage;
     ErrorColumn = handlers.ErrorColumn;
     ErrorLine = handlers.ErrorLine;
+  } else if (!handlers.Done) {
+    // Well-formed XML of another kind. A line and column would point at nothing; the entries of
+    // stray jurnItem elements go again, so the document is as the caller left it.
+    Items.erase(Items.begin() + before, Items.end());
+    throw Exception(L"\"" + FileName + L"\" is not a checksum file.");
   }
   return handlers.Done;
 }
