@@ -12,6 +12,9 @@
 // Setting a check box or radio button from code runs its OnClick when the state changes (for a
 // radio button: when it becomes checked; its group siblings are cleared). Click() does what a
 // user's click does and returns false when the control is disabled or hidden.
+//
+// Edits and combo boxes (their field and their items) take texts through ToShapingSafe and give
+// them back through FromShapingSafe (ui/shaping.h), so that no text crashes Wine's layout.
 #include <windows.h>
 #include <commctrl.h>
 
@@ -85,6 +88,8 @@ class Control {
   virtual void OnAttached() {}
   // Raises the owner's notification the way the control itself would (click, selection change).
   void Notify(int code);
+  // Texts in and out go through the shaping guard (edits, combo boxes).
+  bool guardsText_ = false;
 
  private:
   friend class Window;
@@ -140,7 +145,7 @@ class RadioButton : public Control {
 
 class Edit : public Control {
  public:
-  using Control::Control;
+  Edit(Window* owner, int id) : Control(owner, id) { guardsText_ = true; }
   std::function<void()> OnChange;
   void SelectAll();
   bool HandleCommand(int code) override;
@@ -157,7 +162,7 @@ class Label : public Control {
 // Drop-down list or editable combo box; each item may carry a number.
 class ComboBox : public Control {
  public:
-  using Control::Control;
+  ComboBox(Window* owner, int id) : Control(owner, id) { guardsText_ = true; }
   std::function<void()> OnChange;    // selection changed by the user, or text edited
   std::function<void()> OnDropDown;  // the list is about to drop down
   void Clear();

@@ -25,9 +25,9 @@ void Dialog::CreateHandle() {
 INT_PTR CALLBACK Dialog::Proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
   if (msg == WM_INITDIALOG) {
     auto* self = reinterpret_cast<Dialog*>(lp);
-    self->SetHandle(hwnd);
-    self->AttachControls();
     Guarded([&] {
+      self->SetHandle(hwnd);
+      self->AttachControls();
       self->OnInitDialog();
       self->OnCreated();
     });

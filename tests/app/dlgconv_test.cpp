@@ -1,7 +1,13 @@
 // Import name decoding: the question, its choices and what they leave in the settings.
 #include <gtest/gtest.h>
 
+#include "app/calc.h"
 #include "app/dlgconv.h"
+#include "app/itemprop.h"
+#include "app/props.h"
+#include "app/verify.h"
+#include "hash/registry.h"
+#include "tests/items.h"
 #include "ui/prompts.h"
 
 namespace {
@@ -201,4 +207,70 @@ TEST(UniConvLayout, ShowCodesComesLastAndTheListShowsEveryNameInFull) {
   }
   SelectObject(dc, old);
   ReleaseDC(list, dc);
+}
+
+// Names in several scripts, previewed in every choice and every listed code page in turn. Many
+// previews open with a combining mark (the Cyrillic bytes read as Hebrew, Arabic or Thai, the
+// pointed Hebrew name, the Arabic name opening with a vowel sign): each must show, and read
+// back as what the choice decodes.
+TEST_F(UniConvTest, EveryChoiceAndCodePagePreviewsNamesInManyScripts) {
+  const std::string names[] = {
+      "\xCF\xF0\xE8\xE2\xE5\xF2.txt",                          // "Привет" in code page 1251
+      "\xD6\xB4\xD7\xA0\xD7\x98\xD7\x92\xD7\x95\xD7\xA2.txt",  // pointed Hebrew, UTF-8
+      "\xD9\x8E\xD8\xA8 \xCE\xA3\xCE\xBF \xE6\xBC\xA2 \xF0\x9F\x98\x80",  // Arabic, Greek, CJK,
+                                                                          // U+1F600
+      "\xF3\xC8\xCA \xC8\xF3.txt"};  // Arabic in 1256, a vowel sign first
+  for (const std::string& raw : names) {
+    Answer([&](TUniConvForm& f) {
+      ui::RadioButton* choices[] = {&f.EncUTF8, &f.EncAnsi, &f.EncOem, &f.EncMac};
+      for (int32_t choice = ecUTF8; choice < ecSpecified; ++choice) {
+        choices[choice]->Click();
+        EXPECT_EQ(f.FileEdit.Text(), DecodeNameAs(raw, SwapMacAndCodePage(choice), 0));
+      }
+      f.EncSpecified.Click();
+      for (int i = 0; i < f.EncList.Count(); ++i) {
+        f.EncList.Choose(i);
+        const uint32_t codePage = static_cast<uint32_t>(f.EncList.ItemData(i));
+        const std::wstring preview = DecodeNameAs(raw, ekCodePage, codePage);
+        // A window's text ends at a NUL, which some code pages give for unmapped bytes.
+        EXPECT_EQ(f.FileEdit.Text(), preview.substr(0, preview.find(L'\0'))) << codePage;
+      }
+      f.OKButton.Click();
+    });
+    std::wstring name;
+    EXPECT_TRUE(Decode(raw, name));
+    EXPECT_EQ(name, DecodeNameAs(raw, ekCodePage, static_cast<uint32_t>(S.Encoding)));
+  }
+}
+
+// The boxes that show a name or a folder show one that opens with a combining mark as it is,
+// and the program reads it back unchanged.
+TEST_F(UniConvTest, NameAndFolderBoxesKeepNamesThatOpenWithACombiningMark) {
+  RegisterStandardClasses();
+  const std::wstring hebrew = L"\u05B4\u05E0\u05D8\u05D2\u05D5\u05E2.txt";
+  const std::wstring folder = L"C:\\\u064E\u0628\u062A\\";
+  TFileList doc;
+  TFileItem& item = AddItem(doc, hebrew);
+  item.FileNote = L"\u0651\u0628\r\n\u05B4\u05D0";
+  TItemPropForm prop(nullptr);
+  prop.SetItem(&item);
+  EXPECT_EQ(prop.NameEdit.Text(), hebrew);
+  EXPECT_EQ(prop.NoteMemo.Text(), item.FileNote);
+
+  doc.UpdateFolder = folder;
+  doc.VerifyFolder = hebrew;
+  TPropsForm props(nullptr);
+  props.SetDocument(&doc);
+  EXPECT_EQ(props.UpdateFolderEdit.Text(), folder);
+  EXPECT_EQ(props.VerifyFolderEdit.Text(), hebrew);
+
+  TVerifyForm verify(nullptr);
+  verify.PathEdit.Add(folder);
+  verify.PathEdit.Choose(0);  // from the folder history
+  EXPECT_EQ(verify.PathEdit.Text(), folder);
+
+  TCalcForm calc(nullptr);
+  Script.AnswerFile(folder + hebrew);
+  calc.FileButton.Click();
+  EXPECT_EQ(calc.RFComboBox.Text(), folder + hebrew);
 }
