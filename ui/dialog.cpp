@@ -77,24 +77,7 @@ bool Dialog::SetModalResult(int result) {
 }
 
 void Dialog::Center() {
-  HWND h = Handle();
-  RECT r, o;
-  GetWindowRect(h, &r);
-  HWND ref = owner_ && IsWindowVisible(owner_) && !IsIconic(owner_) ? owner_ : nullptr;
-  if (ref) {
-    GetWindowRect(ref, &o);
-  } else {
-    SystemParametersInfoW(SPI_GETWORKAREA, 0, &o, 0);
-  }
-  int w = r.right - r.left, hgt = r.bottom - r.top;
-  int x = o.left + (o.right - o.left - w) / 2, y = o.top + (o.bottom - o.top - hgt) / 2;
-  RECT work;
-  SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
-  if (x + w > work.right) x = work.right - w;
-  if (y + hgt > work.bottom) y = work.bottom - hgt;
-  if (x < work.left) x = work.left;
-  if (y < work.top) y = work.top;
-  SetWindowPos(h, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  CenterWindow(Handle(), owner_);
 }
 
 int Dialog::ShowModal() {

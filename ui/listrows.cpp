@@ -1,6 +1,7 @@
 // List view rows: the node of each row, the owner-data notifications and the custom drawing.
 #include <algorithm>
 
+#include "ui/app.h"
 #include "ui/listview.h"
 
 namespace ui {
@@ -49,6 +50,42 @@ void ListView::InvalidateNode(const ListNode* node) {
 
 void ListView::InvalidateRow(int row) {
   if (HandleAllocated() && row >= 0 && row < RowCount()) Send(LVM_REDRAWITEMS, row, row);
+}
+
+int ListView::FocusedRow() {
+  return HandleAllocated() ? static_cast<int>(Send(LVM_GETNEXTITEM, -1, LVNI_FOCUSED)) : -1;
+}
+
+void ListView::CenterRow(int row) {
+  const int top = static_cast<int>(Send(LVM_GETTOPINDEX));
+  const int page = static_cast<int>(Send(LVM_GETCOUNTPERPAGE));
+  const int target = std::clamp(row - page / 2, 0, std::max(RowCount() - page, 0));
+  RECT r{};
+  r.left = LVIR_BOUNDS;
+  if (target == top || !Send(LVM_GETITEMRECT, top, reinterpret_cast<LPARAM>(&r))) return;
+  Send(LVM_SCROLL, 0, (target - top) * (r.bottom - r.top));
+}
+
+// The list brings a newly focused row just into view; one that was out of view then moves on
+// to the middle.
+LRESULT CALLBACK ListView::FocusProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR,
+                                     DWORD_PTR self) {
+  if (msg == WM_NCDESTROY) {
+    RemoveWindowSubclass(hwnd, FocusProc, 2);
+    return DefSubclassProc(hwnd, msg, wp, lp);
+  }
+  if (msg != WM_KEYDOWN && msg != WM_LBUTTONDOWN && msg != WM_RBUTTONDOWN)
+    return DefSubclassProc(hwnd, msg, wp, lp);
+  auto* list = reinterpret_cast<ListView*>(self);
+  const int before = list->FocusedRow();
+  const int top = static_cast<int>(SendMessageW(hwnd, LVM_GETTOPINDEX, 0, 0));
+  const int page = static_cast<int>(SendMessageW(hwnd, LVM_GETCOUNTPERPAGE, 0, 0));
+  const LRESULT result = DefSubclassProc(hwnd, msg, wp, lp);
+  Guarded([&] {
+    const int row = list->FocusedRow();
+    if (row != before && row >= 0 && (row < top || row >= top + page)) list->CenterRow(row);
+  });
+  return result;
 }
 
 int ListView::SelectedCount() {

@@ -5,6 +5,7 @@
 
 #include "ui/app.h"
 #include "ui/dialog.h"
+#include "ui/window.h"
 
 namespace ui {
 
@@ -55,10 +56,51 @@ std::wstring FilterString(const std::wstring& filter) {
   return s;
 }
 
+// Message boxes stand centred on the main window (on their owner while the main window is not
+// on the screen), wholly inside the work area. The system places a box itself, so a hook on
+// this thread moves it when it is first activated, before it is drawn.
+class CenteredBox {
+ public:
+  explicit CenteredBox(HWND owner) : previous_(current_) {
+    Form* main = Application::Get().MainForm();
+    HWND mainWindow = main ? main->HandleIfCreated() : nullptr;
+    reference_ = IsShown(mainWindow) ? mainWindow : owner;
+    hook_ = SetWindowsHookExW(WH_CBT, Hook, nullptr, GetCurrentThreadId());
+    current_ = this;
+  }
+  ~CenteredBox() {
+    if (hook_) UnhookWindowsHookEx(hook_);
+    current_ = previous_;
+  }
+  CenteredBox(const CenteredBox&) = delete;
+  CenteredBox& operator=(const CenteredBox&) = delete;
+
+ private:
+  static LRESULT CALLBACK Hook(int code, WPARAM wp, LPARAM lp) {
+    CenteredBox* self = current_;
+    if (code == HCBT_ACTIVATE && self && !self->placed_) {
+      HWND box = reinterpret_cast<HWND>(wp);
+      wchar_t cls[16] = {};
+      GetClassNameW(box, cls, 16);
+      if (lstrcmpW(cls, L"#32770") == 0) {
+        self->placed_ = true;
+        CenterWindow(box, self->reference_);
+      }
+    }
+    return CallNextHookEx(nullptr, code, wp, lp);
+  }
+  static inline thread_local CenteredBox* current_ = nullptr;
+  CenteredBox* previous_;
+  HHOOK hook_ = nullptr;
+  HWND reference_ = nullptr;
+  bool placed_ = false;
+};
+
 class SystemPrompts : public Prompter {
  public:
   int Message(HWND owner, const std::wstring& text, const std::wstring& caption, MsgType type,
               MsgButtons buttons) override {
+    CenteredBox centered(owner);
     return MessageBoxW(owner, text.c_str(), caption.c_str(), MessageFlags(type, buttons));
   }
   int Modal(Dialog& dialog) override { return dialog.RunModal(); }

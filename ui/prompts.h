@@ -38,7 +38,8 @@ enum class MsgType { Information, Warning, Error, Confirmation };
 enum class MsgButtons { OK, YesNo, YesNoCancel, OKCancel };
 
 // Shows a message box; returns IDOK, IDYES, IDNO or IDCANCEL. The caption is the
-// application's title when empty.
+// application's title when empty. The box stands centred on the main window, wholly on the
+// screen.
 int MessageDlg(HWND owner, const std::wstring& text, MsgType type, MsgButtons buttons,
                const std::wstring& caption = L"");
 

@@ -180,6 +180,34 @@ bool Window::HandleMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
   return OnMessage(msg, wp, lp, result);
 }
 
+bool IsShown(HWND window) {
+  return window && IsWindowVisible(window) && !IsIconic(window);
+}
+
+void CenterWindow(HWND window, HWND reference) {
+  RECT r, o;
+  GetWindowRect(window, &r);
+  HMONITOR monitor;
+  if (!IsShown(reference)) reference = nullptr;
+  if (reference) {
+    GetWindowRect(reference, &o);
+    monitor = MonitorFromRect(&o, MONITOR_DEFAULTTONEAREST);
+  } else {
+    monitor = MonitorFromPoint({0, 0}, MONITOR_DEFAULTTOPRIMARY);
+  }
+  MONITORINFO info{};
+  info.cbSize = sizeof(info);
+  GetMonitorInfoW(monitor, &info);
+  const RECT work = info.rcWork;
+  if (!reference) o = work;
+  const int w = r.right - r.left, h = r.bottom - r.top;
+  const int x =
+      std::max<int>(work.left, std::min<int>(o.left + (o.right - o.left - w) / 2, work.right - w));
+  const int y =
+      std::max<int>(work.top, std::min<int>(o.top + (o.bottom - o.top - h) / 2, work.bottom - h));
+  SetWindowPos(window, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
 // Form -------------------------------------------------------------------
 
 void Form::CreateHandle() {

@@ -88,6 +88,13 @@ class Window {
   int nextCommand_ = 0xA000;
 };
 
+// Whether a window is on the screen: visible and not minimized.
+bool IsShown(HWND window);
+// Moves a top-level window so that its centre is the reference window's centre (the centre of
+// the primary monitor's work area when the reference is not shown), then into the work area of
+// that monitor, so that it is fully visible.
+void CenterWindow(HWND window, HWND reference);
+
 // A top-level window of its own registered class.
 class Form : public Window {
  public:

@@ -6,6 +6,7 @@
 #include "ui/app.h"
 #include "ui/bars.h"
 #include "ui/controls.h"
+#include "ui/listview.h"
 #include "ui/prompts.h"
 #include "ui/window.h"
 
@@ -26,6 +27,7 @@ enum {
   IDC_EDIT,
   IDC_MEMO,
   IDC_PATHBOX,
+  IDC_LIST,
   ID_CMD = 200,
   ID_CMD2
 };
@@ -44,6 +46,7 @@ class TestForm : public ui::Form {
   ui::Edit Field{this, IDC_EDIT};
   ui::Edit Memo{this, IDC_MEMO};
   ui::ComboBox PathBox{this, IDC_PATHBOX};
+  ui::ListView List{this, IDC_LIST};
 
  protected:
   CreateParams GetCreateParams() override {
@@ -74,6 +77,9 @@ class TestForm : public ui::Form {
     AttachControls();
     Bar.Create(*this, 0, 16);
     Status.Create(*this);
+    List.Create(*this, LVS_OWNERDATA, LVS_EX_FULLROWSELECT);
+    List.AddColumn(L"File", 100, LVCFMT_LEFT);
+    List.SetBounds(120, 10, 160, 150);
   }
   bool OnCommand(int id, int, HWND) override {
     if (id == ID_CMD2) throw std::runtime_error("broken handler");
@@ -281,6 +287,66 @@ TEST_F(UiTest, ScriptAnswersInOrderAndReportsUnexpectedPrompts) {
   EXPECT_EQ(script.Asked()[5].Kind, ui::PromptKind::Shell);
   EXPECT_EQ(script.Asked()[5].Text, L"mailto:x@example.com");
   EXPECT_EQ(script.Failures().size(), 2u);
+}
+
+// A real message box stands on the main window's centre, and wholly inside the work area when
+// the main window sits partly off the screen's corner.
+TEST_F(UiTest, MessageBoxesAreCentredOnTheMainWindowAndStayOnTheScreen) {
+  static RECT box;
+  auto show = [&] {
+    box = {};
+    SetTimer(nullptr, 0, 1, [](HWND, UINT, UINT_PTR id, DWORD) {
+      if (HWND b = FindWindowW(L"#32770", L"Where")) {
+        KillTimer(nullptr, id);
+        GetWindowRect(b, &box);
+        PostMessageW(b, WM_COMMAND, IDOK, 0);
+      }
+    });
+    EXPECT_EQ(ui::SystemPrompter().Message(nullptr, L"Here", L"Where", ui::MsgType::Information,
+                                           ui::MsgButtons::OK),
+              IDOK);
+  };
+  ui::Application::Get().SetMainForm(&form);
+  form.SetBounds(300, 200, 400, 300);
+  form.SetVisible(true);
+  show();
+  EXPECT_NEAR((box.left + box.right) / 2, 500, 1);
+  EXPECT_NEAR((box.top + box.bottom) / 2, 350, 1);
+  MONITORINFO monitor{};
+  monitor.cbSize = sizeof(monitor);
+  GetMonitorInfoW(MonitorFromWindow(form.Handle(), MONITOR_DEFAULTTOPRIMARY), &monitor);
+  const RECT work = monitor.rcWork;
+  form.SetBounds(work.right - 150, work.bottom - 100, 400, 300);
+  show();
+  EXPECT_EQ(box.right, work.right);
+  EXPECT_EQ(box.bottom, work.bottom);
+  ui::Application::Get().SetMainForm(nullptr);
+}
+
+// A row the focus moves to out of view comes to the middle of the visible rows, not to their
+// edge; near the list's ends it goes as far as the list allows.
+TEST_F(UiTest, ListRowsTheFocusMovesOutOfViewComeIntoTheMiddle) {
+  form.List.SetRowCount(1000);
+  HWND list = form.List.Handle();
+  auto key = [&](UINT vk) { SendMessageW(list, WM_KEYDOWN, vk, 0); };
+  auto top = [&] { return static_cast<int>(SendMessageW(list, LVM_GETTOPINDEX, 0, 0)); };
+  const int page = static_cast<int>(SendMessageW(list, LVM_GETCOUNTPERPAGE, 0, 0));
+  ASSERT_GT(page, 3);
+  key(VK_HOME);
+  for (int i = 1; i < page; ++i) key(VK_DOWN);  // within view: nothing scrolls
+  EXPECT_EQ(form.List.FocusedRow(), page - 1);
+  EXPECT_EQ(top(), 0);
+  key(VK_DOWN);
+  EXPECT_EQ(top(), page - page / 2);
+  for (int i = 0; i < 100; ++i) key(VK_DOWN);
+  EXPECT_EQ(form.List.FocusedRow(), page + 100);
+  EXPECT_EQ(top(), page + 100 - page / 2);
+  key(VK_UP);  // still in view
+  EXPECT_EQ(top(), page + 100 - page / 2);
+  key(VK_END);
+  EXPECT_EQ(top(), 1000 - page);
+  key(VK_HOME);
+  EXPECT_EQ(top(), 0);
 }
 
 TEST_F(UiTest, PagesShowOnlyTheirControls) {
