@@ -7,14 +7,15 @@
 #include "hash/errors.h"
 
 namespace {
-std::wstring TrimControls(const std::wstring& Text) {
+std::wstring_view TrimControls(std::wstring_view Text) {
   size_t b = 0, e = Text.size();
   while (b < e && Text[b] <= 32) ++b;
   while (e > b && Text[e - 1] <= 32) --e;
   return Text.substr(b, e - b);
 }
 
-int HexDigit(char c) {
+template <typename Char>
+int HexDigit(Char c) {
   if (c >= '0' && c <= '9') return c - '0';
   if (c >= 'a' && c <= 'f') return c - 'a' + 10;
   if (c >= 'A' && c <= 'F') return c - 'A' + 10;
@@ -22,7 +23,8 @@ int HexDigit(char c) {
 }
 
 // Within [-Limit - 1, Limit]; see TryStrToInt64.
-bool TryStrToIntLimit(const std::string& S, uint64_t Limit, int64_t& Value) {
+template <typename Char>
+bool TryStrToIntLimit(std::basic_string_view<Char> S, uint64_t Limit, int64_t& Value) {
   size_t i = 0;
   const size_t n = S.size();
   while (i < n && S[i] == ' ') ++i;
@@ -38,36 +40,53 @@ bool TryStrToIntLimit(const std::string& S, uint64_t Limit, int64_t& Value) {
   }
   if (i == n) return false;
   const uint64_t limit = negative ? Limit + 1 : Limit;
+  // Past this, one more digit overflows; dividing once here beats dividing for every digit.
+  const uint64_t most = base == 16 ? limit / 16 : limit / 10;
+  const int last = static_cast<int>(base == 16 ? limit % 16 : limit % 10);
   uint64_t v = 0;
   for (; i < n; ++i) {
     const int d = base == 16 ? HexDigit(S[i]) : (S[i] >= '0' && S[i] <= '9' ? S[i] - '0' : -1);
     if (d < 0) return false;
-    if (v > (limit - d) / base) return false;
+    if (v > most || (v == most && d > last)) return false;
     v = v * base + d;
   }
   Value = negative ? static_cast<int64_t>(0 - v) : static_cast<int64_t>(v);
   return true;
 }
 
-bool TryPiece(const std::wstring& Piece, int32_t& Value) {
+// Wide text converts as its ANSI form does. Text that converts as it is holds only ASCII, whose
+// ANSI form is the same; only other text (which may narrow to digits) needs the conversion.
+bool TryWideToIntLimit(std::wstring_view S, uint64_t Limit, int64_t& Value) {
+  if (TryStrToIntLimit(S, Limit, Value)) return true;
+  for (wchar_t c : S) {
+    if (c >= 0x80) {
+      const std::string narrow = NarrowAnsi(std::wstring(S));
+      return TryStrToIntLimit(std::string_view(narrow), Limit, Value);
+    }
+  }
+  return false;
+}
+
+bool TryPiece(std::wstring_view Piece, int32_t& Value) {
   int64_t v = 0;
-  if (!TryStrToIntLimit(NarrowAnsi(Piece), INT32_MAX, v)) return false;
+  if (!TryWideToIntLimit(Piece, INT32_MAX, v)) return false;
   Value = static_cast<int32_t>(v);
   return true;
 }
 
 // Splits Text at the first two Separators: the third piece keeps any further separators.
 // Returns false when a piece is not a number.
-bool ParseThree(const std::wstring& Text, wchar_t Separator, bool YearRule, uint16_t (&Out)[3]) {
-  const std::wstring t = TrimControls(Text);
+bool ParseThree(std::wstring_view Text, wchar_t Separator, bool YearRule, uint16_t (&Out)[3]) {
+  const std::wstring_view t = TrimControls(Text);
   const size_t first = t.find(Separator);
   int32_t v[3];
   if (!TryPiece(t.substr(0, first), v[0])) return false;
-  std::wstring rest = first == std::wstring::npos ? std::wstring() : t.substr(first + 1);
+  std::wstring_view rest =
+      first == std::wstring_view::npos ? std::wstring_view() : t.substr(first + 1);
   const size_t second = rest.find(Separator);
   if (YearRule && v[0] < 100) v[0] += 1900;
   if (!TryPiece(rest.substr(0, second), v[1])) return false;
-  rest = second == std::wstring::npos ? std::wstring() : rest.substr(second + 1);
+  rest = second == std::wstring_view::npos ? std::wstring_view() : rest.substr(second + 1);
   if (!TryPiece(rest, v[2])) return false;
   for (int k = 0; k < 3; ++k) Out[k] = static_cast<uint16_t>(v[k]);
   return true;
@@ -86,7 +105,11 @@ std::string NarrowAnsi(const std::wstring& Text) {
 }
 
 bool TryStrToInt64(const std::string& S, int64_t& Value) {
-  return TryStrToIntLimit(S, INT64_MAX, Value);
+  return TryStrToIntLimit(std::string_view(S), INT64_MAX, Value);
+}
+
+bool TryStrToInt64(std::wstring_view S, int64_t& Value) {
+  return TryWideToIntLimit(S, INT64_MAX, Value);
 }
 
 std::wstring FormatDateText(int64_t Seconds) {
@@ -100,7 +123,7 @@ std::wstring FormatTimeText(int64_t Seconds) {
   return JoinThree(r / 3600, (r / 60) % 60, r % 60, L':');
 }
 
-int64_t ParseDateText(const std::wstring& Text) {
+int64_t ParseDateText(std::wstring_view Text) {
   uint16_t p[3];
   if (!ParseThree(Text, L'-', true, p)) return 0;
   int64_t days;
@@ -109,7 +132,7 @@ int64_t ParseDateText(const std::wstring& Text) {
   return days * SecondsPerDay;
 }
 
-int64_t ParseTimeText(const std::wstring& Text) {
+int64_t ParseTimeText(std::wstring_view Text) {
   uint16_t p[3];
   if (!ParseThree(Text, L':', false, p)) return 0;
   return (int64_t{p[0]} * 60 + p[1]) * 60 + p[2];

@@ -1,6 +1,12 @@
 // The built-in back end of the checksum file reader: rapidxml parses, and the walk over what it
 // parsed raises the SAX events in document order.
 //
+// The text streams through a window at a time (xmltext.cpp reads it and finds forbidden
+// characters): a light scan finds where complete markup ends past the window's size and which
+// elements are open there, and rapidxml parses the window's text between start tags of the
+// elements open where it begins and end tags of those open where it ends. So memory stays small
+// whatever the size of the file.
+//
 // rapidxml is told not to touch its input (no terminators, no entity expansion), so every node
 // points into the text and the walk can follow the text from node to node: it delivers the
 // blanks rapidxml skips between tags, expands references itself and knows where every event
@@ -11,16 +17,23 @@
 // the events before an error reach the handlers as a streaming parser would deliver them.
 #include <windows.h>
 
+// Node memory in fewer, larger blocks; it is kept from window to window.
+#define RAPIDXML_DYNAMIC_POOL_SIZE (1024 * 1024)
 #include <rapidxml.hpp>
 
+#include <algorithm>
+#include <cstring>
+#include <deque>
 #include <memory>
 #include <optional>
 #include <vector>
 
 #include "document/xml.h"
-#include "document/xmlfile.h"
 #include "document/xmlsyntax.h"
+#include "document/xmltext.h"
 #include "hash/errors.h"
+
+using namespace std::string_view_literals;
 
 namespace {
 
@@ -30,15 +43,12 @@ constexpr int ParseFlags = rapidxml::parse_non_destructive | rapidxml::parse_val
 // rapidxml and the walk recurse per level; deeper nesting than this is refused up front.
 constexpr size_t MaxDepth = 512;
 constexpr size_t None = std::string::npos;
+// Bytes of text read at a time.
+constexpr size_t ReadSize = 1 << 20;
 
-const wchar_t InvalidCharacter[] = L"An invalid character was found in text content.";
 const wchar_t BadName[] = L"A name contained an invalid character.";
+const wchar_t EndOfData[] = L"unexpected end of data";
 constexpr std::wstring_view XmlNamespace = L"http://www.w3.org/XML/1998/namespace";
-
-struct TXMLFault {
-  std::wstring Message;
-  size_t Offset;
-};
 
 using TNode = rapidxml::xml_node<char>;
 
@@ -49,322 +59,136 @@ std::wstring WidenAscii(const char* Text) {
 }
 
 // ---------------------------------------------------------------------------------------------
-// Input: the file's bytes as UTF-8.
-
-std::string ReadWholeFile(const std::wstring& FileName) {
-  // Closed on every way out, also when a huge file's buffer cannot be had.
-  const std::unique_ptr<void, decltype(&CloseHandle)> handle(OpenXMLFileForReading(FileName),
-                                                             &CloseHandle);
-  const HANDLE file = handle.get();
-  std::string bytes;
-  LARGE_INTEGER size{};
-  bool ok = GetFileSizeEx(file, &size) != 0;
-  if (ok) {
-    bytes.resize(static_cast<size_t>(size.QuadPart));
-    size_t done = 0;
-    while (ok && done < bytes.size()) {
-      DWORD part = static_cast<DWORD>(std::min<size_t>(bytes.size() - done, 1u << 30)), got = 0;
-      ok = ReadFile(file, bytes.data() + done, part, &got, nullptr) && got > 0;
-      done += got;
-    }
-  }
-  if (!ok) throw EReadError(L"Stream read error");
-  return bytes;
-}
-
-// Length of the UTF-8 sequence at p holding one character XML 1.0 allows, or 0.
-size_t XmlCharLength(const unsigned char* p, const unsigned char* end) {
-  const unsigned c = p[0];
-  if (c < 0x80) return (c >= 0x20 || c == 0x09 || c == 0x0A || c == 0x0D) ? 1 : 0;
-  size_t n;
-  uint32_t cp;
-  if (c >= 0xC2 && c <= 0xDF) {
-    n = 2, cp = c & 0x1F;
-  } else if (c >= 0xE0 && c <= 0xEF) {
-    n = 3, cp = c & 0x0F;
-  } else if (c >= 0xF0 && c <= 0xF4) {
-    n = 4, cp = c & 0x07;
-  } else {
-    return 0;
-  }
-  if (static_cast<size_t>(end - p) < n) return 0;
-  for (size_t k = 1; k < n; ++k) {
-    if ((p[k] & 0xC0) != 0x80) return 0;
-    cp = (cp << 6) | (p[k] & 0x3F);
-  }
-  const uint32_t least[] = {0, 0, 0x80, 0x800, 0x10000};
-  if (cp < least[n] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return 0;
-  if (cp == 0xFFFE || cp == 0xFFFF) return 0;
-  return n;
-}
-
-// Offset of the first byte that is not part of a valid XML character, or None.
-size_t FirstInvalidCharacter(const std::string& Text) {
-  auto p = reinterpret_cast<const unsigned char*>(Text.data());
-  const auto end = p + Text.size();
-  for (auto q = p; q < end;) {
-    // Plain ASCII text is nearly all of a checksum file.
-    if (*q >= 0x20 && *q < 0x80) {
-      ++q;
-      continue;
-    }
-    const size_t n = XmlCharLength(q, end);
-    if (n == 0) return static_cast<size_t>(q - p);
-    q += n;
-  }
-  return None;
-}
-
-// The Windows code page of an encoding name of the XML declaration; 0 when unknown.
-uint32_t CodePageOfEncoding(std::string Name) {
-  for (char& c : Name) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
-  struct TAlias {
-    const char* Name;
-    uint32_t CodePage;
-  };
-  static const TAlias aliases[] = {
-      {"utf-8", 65001},     {"utf8", 65001},         {"us-ascii", 20127},   {"ascii", 20127},
-      {"latin1", 28591},    {"shift_jis", 932},      {"sjis", 932},         {"x-sjis", 932},
-      {"euc-jp", 20932},    {"gb2312", 936},         {"gbk", 936},          {"big5", 950},
-      {"euc-kr", 949},      {"ks_c_5601-1987", 949}, {"koi8-r", 20866},     {"koi8-u", 21866},
-      {"macintosh", 10000}, {"utf-16", 1200},        {"utf-16le", 1200},    {"utf-16be", 1201},
-      {"gb18030", 54936},   {"iso-8859-15", 28605},  {"iso-8859-13", 28603}};
-  for (const TAlias& a : aliases) {
-    if (Name == a.Name) return a.CodePage;
-  }
-  auto number = [&](const char* prefix) -> uint32_t {
-    const size_t n = strlen(prefix);
-    if (Name.compare(0, n, prefix) != 0 || Name.size() == n || Name.size() > n + 5) return 0;
-    uint32_t v = 0;
-    for (size_t i = n; i < Name.size(); ++i) {
-      if (Name[i] < '0' || Name[i] > '9') return 0;
-      v = v * 10 + (Name[i] - '0');
-    }
-    return v;
-  };
-  if (uint32_t n = number("iso-8859-"); n >= 1 && n <= 9) return 28590 + n;
-  for (const char* prefix : {"windows-", "cp", "ibm", "x-cp"}) {
-    if (uint32_t n = number(prefix)) return n;
-  }
-  return 0;
-}
-
-// UTF-16 to UTF-8, every character as it is, so that the character check sees what the file
-// holds; false with the index of the first lone surrogate.
-bool WideToUtf8(std::wstring_view Text, std::string& Out, size_t& Bad) {
-  for (size_t i = 0; i < Text.size(); ++i) {
-    uint32_t c = static_cast<uint16_t>(Text[i]);
-    if (c >= 0xD800 && c <= 0xDFFF) {
-      const bool pair =
-          c <= 0xDBFF && i + 1 < Text.size() && Text[i + 1] >= 0xDC00 && Text[i + 1] <= 0xDFFF;
-      if (!pair) {
-        Bad = i;
-        return false;
-      }
-      c = 0x10000 + ((c - 0xD800) << 10) + (static_cast<uint16_t>(Text[++i]) - 0xDC00);
-    }
-    if (c < 0x80) {
-      Out.push_back(static_cast<char>(c));
-    } else if (c < 0x800) {
-      Out.push_back(static_cast<char>(0xC0 | c >> 6));
-      Out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-    } else if (c < 0x10000) {
-      Out.push_back(static_cast<char>(0xE0 | c >> 12));
-      Out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-      Out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-    } else {
-      Out.push_back(static_cast<char>(0xF0 | c >> 18));
-      Out.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
-      Out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-      Out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-    }
-  }
-  return true;
-}
-
-struct TInput {
-  std::string Text;  // UTF-8
-  std::optional<TXMLFault> Fault;
-};
-
-TInput DecodeInput(std::string Bytes) {
-  TInput input;
-  auto starts = [&](const char* prefix, size_t n) { return Bytes.compare(0, n, prefix, n) == 0; };
-  int utf16 = 0;  // 1 little endian, 2 big endian
-  size_t skip = 0;
-  if (starts("\xEF\xBB\xBF", 3)) {
-    Bytes.erase(0, 3);
-  } else if (starts("\xFF\xFE", 2) || starts("<\0?\0", 4)) {
-    utf16 = 1, skip = starts("\xFF\xFE", 2) ? 2 : 0;
-  } else if (starts("\xFE\xFF", 2) || starts("\0<\0?", 4)) {
-    utf16 = 2, skip = starts("\xFE\xFF", 2) ? 2 : 0;
-  }
-  std::wstring wide;
-  if (utf16) {
-    for (size_t i = skip; i + 1 < Bytes.size(); i += 2) {
-      const auto lo = static_cast<unsigned char>(Bytes[i + (utf16 == 1 ? 0 : 1)]);
-      const auto hi = static_cast<unsigned char>(Bytes[i + (utf16 == 1 ? 1 : 0)]);
-      wide.push_back(static_cast<wchar_t>(hi << 8 | lo));
-    }
-  } else {
-    const std::string encoding = DeclaredXmlEncoding(Bytes);
-    const uint32_t cp = encoding.empty() ? CP_UTF8 : CodePageOfEncoding(encoding);
-    if (cp == CP_UTF8) {
-      input.Text = std::move(Bytes);
-    } else if (cp == 0 || cp == 1200 || cp == 1201 || !IsValidCodePage(cp)) {
-      input.Text = std::move(Bytes);
-      input.Fault =
-          TXMLFault{L"System does not support the specified encoding.", input.Text.find(encoding)};
-      return input;
-    } else {
-      const int count = static_cast<int>(std::min<size_t>(Bytes.size(), INT32_MAX));
-      int n = MultiByteToWideChar(cp, MB_ERR_INVALID_CHARS, Bytes.data(), count, nullptr, 0);
-      DWORD flags = MB_ERR_INVALID_CHARS;
-      if (n == 0 && GetLastError() == ERROR_INVALID_FLAGS) {
-        flags = 0;
-        n = MultiByteToWideChar(cp, 0, Bytes.data(), count, nullptr, 0);
-      }
-      if (n == 0 && count > 0) {
-        input.Fault = TXMLFault{InvalidCharacter, 0};
-        return input;
-      }
-      wide.resize(n);
-      MultiByteToWideChar(cp, flags, Bytes.data(), count, wide.data(), n);
-    }
-  }
-  if (utf16 || !wide.empty()) {
-    size_t bad = 0;
-    input.Text.reserve(wide.size() + wide.size() / 2);
-    if (!WideToUtf8(wide, input.Text, bad)) {
-      input.Text.clear();
-      WideToUtf8(std::wstring_view(wide).substr(0, bad), input.Text, bad);
-      input.Fault = TXMLFault{InvalidCharacter, input.Text.size()};
-      return input;
-    }
-    if (utf16 && (Bytes.size() - skip) % 2 != 0) {
-      input.Fault = TXMLFault{InvalidCharacter, input.Text.size()};
-      return input;
-    }
-  }
-  if (size_t bad = FirstInvalidCharacter(input.Text); bad != None) {
-    input.Fault = TXMLFault{InvalidCharacter, bad};
-  }
-  return input;
-}
-
-void LineAndColumn(const std::string& Text, size_t Offset, int32_t& Line, int32_t& Column) {
-  Offset = std::min(Offset, Text.size());
-  Line = 1;
-  size_t start = 0;
-  for (size_t i = 0; i < Offset; ++i) {
-    if (Text[i] == '\n' || (Text[i] == '\r' && (i + 1 >= Text.size() || Text[i + 1] != '\n'))) {
-      ++Line;
-      start = i + 1;
-    }
-  }
-  Column = 1;
-  for (size_t i = start; i < Offset; ++i) {
-    if ((static_cast<unsigned char>(Text[i]) & 0xC0) != 0x80) ++Column;
-  }
-}
-
-// ---------------------------------------------------------------------------------------------
 // A light scan of the markup, as rapidxml divides it: how deep elements nest, and which
-// elements are open where the complete markup before a given offset ends.
+// elements are open where complete markup ends.
 
-struct TCut {
-  size_t Offset;
-  std::vector<std::string_view> Open;  // the elements open there, outermost first
+// The names of the elements open at a place, outermost first, end to end.
+class TOpenElements {
+ public:
+  bool empty() const { return Ends.empty(); }
+  void Push(const char* Name, size_t Length) {
+    Names.append(Name, Length);
+    Ends.push_back(Names.size());
+  }
+  void Pop() {
+    Ends.pop_back();
+    Names.resize(Ends.empty() ? 0 : Ends.back());
+  }
+  size_t Depth() const { return Ends.size(); }
+  void AppendStartTags(std::string& Out) const {
+    for (size_t i = 0, from = 0; i < Ends.size(); from = Ends[i++])
+      Out.append("<").append(Names, from, Ends[i] - from).append(">");
+  }
+  void AppendEndTags(std::string& Out) const {
+    for (size_t i = Ends.size(); i-- > 0;) {
+      const size_t from = i ? Ends[i - 1] : 0;
+      Out.append("</").append(Names, from, Ends[i] - from).append(">");
+    }
+  }
+
+ private:
+  std::string Names;
+  std::vector<size_t> Ends;
 };
+
+enum class TScanStop { Cut, Limit, NeedMore };
 
 struct TScan {
-  size_t Boundary = 0;  // end of the last complete piece before the limit
-  std::vector<std::string_view> Open;
+  size_t Boundary = 0;  // end of the last complete piece scanned
+  TOpenElements Open;   // the elements open there
   size_t TooDeepAt = None;
-  std::vector<TCut> Cuts;  // after markup, at least Step bytes apart
-};
 
-TScan ScanMarkup(const std::string& Text, size_t From, size_t Limit, size_t Step = None) {
-  Limit = std::min(Limit, Text.size());
-  TScan scan;
-  scan.Boundary = From;
-  size_t lastCut = From;
-  const std::string_view text(Text);
-  auto after = [&](size_t from, std::string_view close) {
-    const size_t p = text.find(close, from);
-    return p == None ? None : p + close.size();
-  };
-  size_t i = From;
-  while (i < Limit) {
-    if (text[i] != '<') {
-      const size_t next = text.find('<', i);
-      i = next == None || next > Limit ? Limit : next;
-      scan.Boundary = i;
-      continue;
-    }
-    size_t end = None;
-    bool push = false, pop = false;
-    std::string_view name;
-    if (text.compare(i, 2, "<?") == 0) {
-      end = after(i + 2, "?>");
-    } else if (text.compare(i, 4, "<!--") == 0) {
-      end = after(i + 4, "-->");
-    } else if (text.compare(i, 9, "<![CDATA[") == 0) {
-      end = after(i + 9, "]]>");
-    } else if (text.compare(i, 2, "<!") == 0) {
-      int depth = 0;
-      for (size_t j = i + 2; j < text.size(); ++j) {
-        if (text[j] == '[') ++depth;
-        if (text[j] == ']') --depth;
-        if (text[j] == '>' && depth <= 0) {
-          end = j + 1;
-          break;
-        }
+  // Scans Text, which holds the text from offset Base up to Available, from Boundary on. Stops
+  // after the first markup that ends at or past Target (Cut), at Limit or where nesting gets
+  // too deep (Limit), or where a piece runs past what is there while more text may follow
+  // (NeedMore).
+  TScanStop Run(const char* Text, size_t Base, size_t Available, size_t Limit, size_t Target,
+                bool Final) {
+    const char* const begin = Text - Base;  // so that begin + offset is the byte at offset
+    const char* const limit = begin + Limit;
+    const bool more = !Final && Limit == Available;
+    const char* p = begin + Boundary;
+    const auto find = [&](const char* From, std::string_view Close) -> const char* {
+      for (const char* q = From; q + Close.size() <= limit; ++q) {
+        q = FindByte(q, limit, Close[0]);
+        if (!q || q + Close.size() > limit) break;
+        if (std::memcmp(q, Close.data(), Close.size()) == 0) return q + Close.size();
       }
-    } else if (text.compare(i, 2, "</") == 0) {
-      end = after(i + 2, ">");
-      pop = true;
-    } else {
-      size_t j = i + 1;
-      while (j < text.size() && !IsXmlBlank(text[j]) && text[j] != '/' && text[j] != '>' &&
-             text[j] != '?') {
-        ++j;
+      return nullptr;
+    };
+    while (p < limit) {
+      if (*p != '<') {
+        const char* next = FindByte(p, limit, '<');
+        p = next ? next : limit;
+        Boundary = static_cast<size_t>(p - begin);
+        continue;
       }
-      name = text.substr(i + 1, j - i - 1);
-      // As rapidxml reads a tag: a value is quoted only right after "=" and blanks.
-      for (; j < text.size(); ++j) {
-        if (text[j] == '=') {
-          size_t k = j + 1;
-          while (k < text.size() && IsXmlBlank(text[k])) ++k;
-          if (k < text.size() && (text[k] == '"' || text[k] == '\'')) {
-            j = text.find(text[k], k + 1);
-            if (j == None) break;
+      const char* end = nullptr;
+      bool push = false, pop = false;
+      const char* name = nullptr;
+      size_t nameLength = 0;
+      const size_t left = static_cast<size_t>(limit - p);
+      const auto at = [&](std::string_view S) {
+        return left >= S.size() && std::memcmp(p, S.data(), S.size()) == 0;
+      };
+      if (left < 9 && more) return TScanStop::NeedMore;  // too little to tell the kind
+      if (at("<?")) {
+        end = find(p + 2, "?>");
+      } else if (at("<!--")) {
+        end = find(p + 4, "-->");
+      } else if (at("<![CDATA[")) {
+        end = find(p + 9, "]]>");
+      } else if (at("<!")) {
+        int depth = 0;
+        for (const char* q = p + 2; q < limit; ++q) {
+          if (*q == '[') ++depth;
+          if (*q == ']') --depth;
+          if (*q == '>' && depth <= 0) {
+            end = q + 1;
+            break;
           }
-        } else if (text[j] == '>') {
-          end = j + 1;
-          push = text[j - 1] != '/';
-          break;
+        }
+      } else if (at("</")) {
+        const char* close = FindByte(p + 2, limit, '>');
+        end = close ? close + 1 : nullptr;
+        pop = true;
+      } else {
+        const char* q = p + 1;
+        while (q < limit && !IsXmlBlank(*q) && *q != '/' && *q != '>' && *q != '?') ++q;
+        name = p + 1;
+        nameLength = static_cast<size_t>(q - name);
+        // As rapidxml reads a tag: a value is quoted only right after "=" and blanks.
+        for (; q < limit; ++q) {
+          if (*q == '=') {
+            const char* v = q + 1;
+            while (v < limit && IsXmlBlank(*v)) ++v;
+            if (v < limit && (*v == '"' || *v == '\'')) {
+              q = FindByte(v + 1, limit, *v);
+              if (!q) break;
+            }
+          } else if (*q == '>') {
+            end = q + 1;
+            push = q[-1] != '/';
+            break;
+          }
         }
       }
-    }
-    if (end == None || end > Limit) break;
-    if (push) {
-      if (scan.Open.size() >= MaxDepth) {
-        scan.TooDeepAt = i;
-        break;
+      if (!end) return more ? TScanStop::NeedMore : TScanStop::Limit;
+      if (push) {
+        if (Open.Depth() >= MaxDepth) {
+          TooDeepAt = static_cast<size_t>(p - begin);
+          return TScanStop::Limit;
+        }
+        Open.Push(name, nameLength);
       }
-      scan.Open.push_back(name);
+      if (pop && !Open.empty()) Open.Pop();
+      p = end;
+      Boundary = static_cast<size_t>(p - begin);
+      if (Boundary >= Target && p < limit) return TScanStop::Cut;
     }
-    if (pop && !scan.Open.empty()) scan.Open.pop_back();
-    i = end;
-    scan.Boundary = i;
-    if (Step != None && i - lastCut >= Step && i < Limit) {
-      scan.Cuts.push_back({i, scan.Open});
-      lastCut = i;
-    }
+    return more ? TScanStop::NeedMore : TScanStop::Limit;
   }
-  return scan;
-}
+};
 
 // ---------------------------------------------------------------------------------------------
 // The walk.
@@ -394,6 +218,7 @@ class TWalker final : public TSAXAttributes {
   // the window begins), then what may follow the root: comments, processing instructions and
   // blanks. TextEnd is where the window's own text ends.
   void Document(const rapidxml::xml_document<char>& Doc, const char* TextEnd) {
+    Level = 0;
     const char* cur = Buffer;
     for (const TNode* n = Doc.first_node(); n; n = n->next_sibling()) {
       const char* start = NodeStart(n);
@@ -420,9 +245,9 @@ class TWalker final : public TSAXAttributes {
     if (cur < TextEnd) TopLevelGap(cur, TextEnd);
   }
 
-  int GetLength() const override { return static_cast<int>(Attributes.size()); }
-  std::wstring_view GetQName(int Index) const override { return Attributes[Index].first; }
-  std::wstring_view GetValue(int Index) const override { return Attributes[Index].second; }
+  int GetLength() const override { return static_cast<int>(AttributeCount); }
+  std::wstring_view GetQName(int Index) const override { return Attributes[Index].Name; }
+  std::wstring_view GetValue(int Index) const override { return Attributes[Index].Value; }
 
  private:
   [[noreturn]] void Fail(const std::wstring& Message, const char* Where) const {
@@ -453,8 +278,20 @@ class TWalker final : public TSAXAttributes {
     if (message) Fail(*message, Where);
   }
 
-  void Decode(const char* P, size_t N, bool References, bool Attribute, std::wstring& Out) const {
-    Check([&] { DecodeXmlText(P, N, References, Attribute, Out); });
+  // Decoded text in a buffer that is used again and again.
+  struct TText {
+    std::wstring Buffer;  // grows, never shrinks
+    size_t Length = 0;
+    operator std::wstring_view() const { return {Buffer.data(), Length}; }
+    void Assign(std::wstring_view Text) {
+      if (Buffer.size() < Text.size()) Buffer.resize(Text.size());
+      std::copy(Text.begin(), Text.end(), Buffer.begin());
+      Length = Text.size();
+    }
+  };
+
+  void Decode(const char* P, size_t N, bool References, bool Attribute, TText& Out) const {
+    Check([&] { Out.Length = DecodeXmlText(P, N, References, Attribute, Out.Buffer); });
   }
 
   void Characters(const char* P, size_t N, bool References) {
@@ -463,10 +300,21 @@ class TWalker final : public TSAXAttributes {
     Raise(P, [&] { Handlers.Characters(Piece); });
   }
 
-  // Text that rapidxml skipped between nodes: blanks, or markup it passed over.
+  // Text that rapidxml skipped between nodes: blanks, or markup it passed over. Blanks are
+  // character data; without a CR among them they stand as they are.
   void Gap(const char*& Cur, const char* Next) {
-    CheckBlanks(Cur, Next);
-    Characters(Cur, Next - Cur, false);
+    if (Next <= Cur) return;
+    const size_t n = static_cast<size_t>(Next - Cur);
+    if (Piece.Buffer.size() < n) Piece.Buffer.resize(n);
+    bool cr = false;
+    for (size_t i = 0; i < n; ++i) {
+      if (!IsXmlBlank(Cur[i])) SkippedMarkup(Cur + i);
+      cr = cr || Cur[i] == '\r';
+      Piece.Buffer[i] = static_cast<unsigned char>(Cur[i]);
+    }
+    Piece.Length = n;
+    if (cr) Decode(Cur, n, false, false, Piece);
+    Raise(Cur, [&] { Handlers.Characters(Piece); });
     Cur = Next;
   }
 
@@ -515,10 +363,12 @@ class TWalker final : public TSAXAttributes {
     for (const TAttributeDefault& d : Defaults) {
       if (d.Element != element) continue;
       bool given = false;
-      for (const auto& a : Attributes) given = given || a.first == d.Name;
+      for (size_t i = 0; i < AttributeCount; ++i)
+        given = given || std::wstring_view(Attributes[i].Name) == d.Name;
       if (given) continue;
-      Attributes.emplace_back(d.Name, d.Value);
-      AttributePlace.push_back(N->name());
+      TAttribute& added = AddAttribute(N->name());
+      added.Name.Assign(d.Name);
+      added.Value.Assign(d.Value);
     }
   }
 
@@ -545,38 +395,44 @@ class TWalker final : public TSAXAttributes {
   // A real start tag: its namespace declarations hold until its end tag, also across windows.
   // Every prefix must be declared, declarations must be proper, and no two attributes may have
   // the same namespace and local name.
-  void StartNamespaces(const std::wstring& Name, const char* Where) {
+  void StartNamespaces(std::wstring_view Name, const char* Where) {
     ++Depth;
-    bool any = Name.find(L':') != std::wstring::npos;
-    for (const auto& a : Attributes)
-      any = any || a.first.find(L':') != std::wstring::npos || a.first == L"xmlns";
+    const auto colon = [](std::wstring_view Text) {
+      return std::find(Text.begin(), Text.end(), L':') != Text.end();
+    };
+    bool any = colon(Name);
+    for (size_t i = 0; i < AttributeCount; ++i) {
+      const std::wstring_view name = Attributes[i].Name;
+      any = any || colon(name) || name == L"xmlns"sv;
+    }
     if (!any) return;
     static constexpr std::wstring_view xmlns = L"http://www.w3.org/2000/xmlns/";
     std::wstring_view prefix, local;
-    for (size_t i = 0; i < Attributes.size(); ++i) {
-      const auto& [qname, value] = Attributes[i];
-      if (!SplitQName(qname, prefix, local)) Fail(BadName, AttributePlace[i]);
+    for (size_t i = 0; i < AttributeCount; ++i) {
+      const std::wstring_view qname = Attributes[i].Name, value = Attributes[i].Value;
+      if (!SplitQName(qname, prefix, local)) Fail(BadName, Attributes[i].Place);
       if (qname != L"xmlns" && prefix != L"xmlns") continue;
       const std::wstring_view declared = prefix.empty() ? std::wstring_view() : local;
       const bool proper = declared == L"xml"
                               ? value == XmlNamespace
                               : declared != L"xmlns" && value != XmlNamespace && value != xmlns &&
                                     (declared.empty() || !value.empty());
-      if (!proper) Fail(L"Invalid namespace declaration.", AttributePlace[i]);
-      if (!declared.empty()) Bindings.push_back({std::wstring(declared), value, Depth});
+      if (!proper) Fail(L"Invalid namespace declaration.", Attributes[i].Place);
+      if (!declared.empty())
+        Bindings.push_back({std::wstring(declared), std::wstring(value), Depth});
     }
     if (!SplitQName(Name, prefix, local)) Fail(BadName, Where);
     if (!prefix.empty()) NamespaceOf(prefix, Where);
-    for (size_t i = 0; i < Attributes.size(); ++i) {
-      SplitQName(Attributes[i].first, prefix, local);
+    for (size_t i = 0; i < AttributeCount; ++i) {
+      SplitQName(Attributes[i].Name, prefix, local);
       if (prefix.empty() || prefix == L"xmlns") continue;
-      const std::wstring_view uri = NamespaceOf(prefix, AttributePlace[i]);
+      const std::wstring_view uri = NamespaceOf(prefix, Attributes[i].Place);
       for (size_t j = 0; j < i; ++j) {
         std::wstring_view otherPrefix, otherLocal;
-        SplitQName(Attributes[j].first, otherPrefix, otherLocal);
+        SplitQName(Attributes[j].Name, otherPrefix, otherLocal);
         if (otherPrefix.empty() || otherPrefix == L"xmlns" || otherLocal != local) continue;
-        if (NamespaceOf(otherPrefix, AttributePlace[j]) == uri)
-          Fail(L"Duplicate attribute.", AttributePlace[i]);
+        if (NamespaceOf(otherPrefix, Attributes[j].Place) == uri)
+          Fail(L"Duplicate attribute.", Attributes[i].Place);
       }
     }
   }
@@ -586,28 +442,45 @@ class TWalker final : public TSAXAttributes {
     --Depth;
   }
 
+  struct TAttribute {
+    TText Name;
+    TText Value;
+    const char* Place;  // where the name is written
+  };
+
+  // The next attribute, reusing the buffers of an earlier start tag.
+  TAttribute& AddAttribute(const char* Where) {
+    if (AttributeCount == Attributes.size()) Attributes.emplace_back();
+    Attributes[AttributeCount].Place = Where;
+    return Attributes[AttributeCount++];
+  }
+
   void Element(const TNode* N, const char*& Cur) {
     const char* open = N->name() - 1;
-    Check([&] { CheckXmlName(N->name(), N->name_size()); });
-    Attributes.clear();
-    AttributePlace.clear();
+    // Names of the elements being walked, kept for their end tags; the strings are reused.
+    if (Level == Names.size()) Names.emplace_back();
+    TText& name = Names[Level];
+    const struct TLevel {
+      size_t& Level;
+      explicit TLevel(size_t& L) : Level(++L) {}
+      ~TLevel() { --Level; }
+    } level(Level);
+    Check([&] { name.Length = DecodeXmlName(N->name(), N->name_size(), name.Buffer); });
+    AttributeCount = 0;
     const char* tagEnd = N->name() + N->name_size();
     for (const auto* a = N->first_attribute(); a; a = a->next_attribute()) {
-      Check([&] { CheckXmlName(a->name(), a->name_size()); });
+      TAttribute& added = AddAttribute(a->name());
+      Check(
+          [&] { added.Name.Length = DecodeXmlName(a->name(), a->name_size(), added.Name.Buffer); });
       if (!IsXmlBlank(a->name()[-1])) Fail(L"Required white space was missing.", a->name());
-      std::wstring name, value;
-      Decode(a->name(), a->name_size(), false, false, name);
-      for (const auto& other : Attributes) {
-        if (other.first == name) Fail(L"Duplicate attribute.", a->name());
+      for (size_t i = 0; i + 1 < AttributeCount; ++i) {
+        if (std::wstring_view(Attributes[i].Name) == std::wstring_view(added.Name))
+          Fail(L"Duplicate attribute.", a->name());
       }
-      Decode(a->value(), a->value_size(), true, true, value);
-      Attributes.emplace_back(std::move(name), std::move(value));
-      AttributePlace.push_back(a->name());
+      Decode(a->value(), a->value_size(), true, true, added.Value);
       tagEnd = a->value() + a->value_size() + 1;
     }
     if (!Defaults.empty()) AddDefaults(N);
-    std::wstring name;
-    Decode(N->name(), N->name_size(), false, false, name);
     if (Offset(open) >= From) {
       StartNamespaces(name, N->name());
       Raise(open, [&] { Handlers.StartElement(name, *this); });
@@ -654,7 +527,7 @@ class TWalker final : public TSAXAttributes {
     End(name, close);
   }
 
-  void End(const std::wstring& Name, const char* Where) {
+  void End(std::wstring_view Name, const char* Where) {
     if (Offset(Where) >= Stop) return;
     EndNamespaces();
     Raise(Where, [&] { Handlers.EndElement(Name); });
@@ -666,9 +539,11 @@ class TWalker final : public TSAXAttributes {
   size_t OpenLength = 0;
   size_t From = 0;
   size_t Stop = None;
-  std::wstring Piece;
-  std::vector<std::pair<std::wstring, std::wstring>> Attributes;
-  std::vector<const char*> AttributePlace;  // where each attribute's name is written
+  TText Piece;
+  std::deque<TText> Names;  // stays in place as it grows
+  size_t Level = 0;
+  std::vector<TAttribute> Attributes;
+  size_t AttributeCount = 0;
   struct TBinding {
     std::wstring Prefix;
     std::wstring Uri;
@@ -678,110 +553,216 @@ class TWalker final : public TSAXAttributes {
   size_t Depth = 0;  // of real start tags, across windows
 };
 
-std::string StartTags(const std::vector<std::string_view>& Open) {
-  std::string tags;
-  for (std::string_view name : Open) tags.append("<").append(name).append(">");
-  return tags;
-}
+// rapidxml's node memory: its blocks serve window after window instead of going back to the
+// system and coming fresh (and unpaged) each time. One set per parse, on the parsing thread.
+class TNodeBlocks {
+ public:
+  TNodeBlocks() : Outer(Current) { Current = this; }
+  ~TNodeBlocks() {
+    Current = Outer;
+    for (void* block : Free) ::operator delete(block);
+  }
+  TNodeBlocks(const TNodeBlocks&) = delete;
+  TNodeBlocks& operator=(const TNodeBlocks&) = delete;
 
-std::string EndTags(const std::vector<std::string_view>& Open) {
-  std::string tags;
-  for (auto name = Open.rbegin(); name != Open.rend(); ++name)
-    tags.append("</").append(*name).append(">");
-  return tags;
-}
+  // Each block starts with its size, ahead of what rapidxml gets.
+  static void* Allocate(size_t Size) {
+    std::vector<void*>& free = Current->Free;
+    for (size_t i = free.size(); i-- > 0;) {
+      if (*static_cast<size_t*>(free[i]) >= Size) {
+        void* block = free[i];
+        free.erase(free.begin() + static_cast<ptrdiff_t>(i));
+        return static_cast<char*>(block) + Header;
+      }
+    }
+    void* block = ::operator new(Size + Header);
+    *static_cast<size_t*>(block) = Size;
+    return static_cast<char*>(block) + Header;
+  }
+  static void Release(void* Memory) {
+    Current->Free.push_back(static_cast<char*>(Memory) - Header);
+  }
+
+ private:
+  static constexpr size_t Header = 16;
+  static inline thread_local TNodeBlocks* Current = nullptr;
+  TNodeBlocks* Outer;
+  std::vector<void*> Free;
+};
 
 // Parses Buffer (which must stay unchanged and end in a zero) and walks it. A parse error comes
 // back as a fault before any event, with its place in Buffer; a fault of the walk comes after
 // the events before it.
-std::optional<TXMLFault> ParseAndWalk(std::string& Buffer, size_t TextEnd, TWalker& Walker,
-                                      bool& Walked, size_t& BufferOffset) {
+std::optional<TXMLFault> ParseAndWalk(rapidxml::xml_document<char>& Doc, char* Buffer,
+                                      size_t TextEnd, TWalker& Walker, bool& Walked,
+                                      size_t& BufferOffset) {
   Walked = false;
-  auto doc = std::make_unique<rapidxml::xml_document<char>>();
+  struct TCleared {
+    rapidxml::xml_document<char>& Doc;
+    ~TCleared() { Doc.clear(); }
+  } cleared{Doc};
   try {
-    doc->parse<ParseFlags>(Buffer.data());
+    Doc.parse<ParseFlags>(Buffer);
   } catch (const rapidxml::parse_error& e) {
-    BufferOffset = static_cast<size_t>(e.where<char>() - Buffer.data());
+    BufferOffset = static_cast<size_t>(e.where<char>() - Buffer);
     return TXMLFault{WidenAscii(e.what()), Walker.Offset(e.where<char>())};
   }
   Walked = true;
   try {
-    Walker.Document(*doc, Buffer.data() + TextEnd);
+    Walker.Document(Doc, Buffer + TextEnd);
   } catch (const TXMLFault& fault) {
     return fault;
   }
   return std::nullopt;
 }
 
-// One window: the text from From to To with the elements open at either end.
-std::optional<TXMLFault> WalkWindow(TWalker& Walker, const std::string& Text, const TCut& From,
-                                    const TCut& To) {
-  const std::string opening = StartTags(From.Open);
-  std::string buffer =
-      opening + Text.substr(From.Offset, To.Offset - From.Offset) + EndTags(To.Open);
-  Walker.Window(buffer.data(), opening.size(), From.Offset, To.Offset);
-  bool walked = false;
-  size_t at = 0;
-  std::optional<TXMLFault> fault =
-      ParseAndWalk(buffer, opening.size() + (To.Offset - From.Offset), Walker, walked, at);
-  if (fault && !walked) {
-    // Deliver the events of the complete markup before the failure.
-    const TScan before = ScanMarkup(buffer, 0, at);
-    std::string prefix = buffer.substr(0, before.Boundary) + EndTags(before.Open);
-    const size_t stop = Walker.Offset(buffer.data() + before.Boundary);
-    Walker.Window(prefix.data(), opening.size(), From.Offset, std::min(stop, To.Offset));
-    size_t ignored = 0;
-    const std::optional<TXMLFault> early =
-        ParseAndWalk(prefix, before.Boundary, Walker, walked, ignored);
-    if (early && walked && early->Offset < stop) fault = early;
+// Reads the text a window at a time and walks each.
+class TBuiltinParser {
+ public:
+  TBuiltinParser(const std::wstring& FileName, TSAXHandlers& Handlers)
+      : Text(FileName), Handlers(Handlers), Doc(std::make_unique<rapidxml::xml_document<char>>()) {
+    Doc->set_allocator(&TNodeBlocks::Allocate, &TNodeBlocks::Release);
+    if (Text.Fault) Forbidden = Text.Fault;
   }
-  return fault;
-}
 
-void ReportFault(const std::string& Text, const TXMLFault& Fault, TSAXHandlers& Handlers) {
-  int32_t line, column;
-  LineAndColumn(Text, Fault.Offset, line, column);
-  Handlers.FatalError(Fault.Message, line, column);
-}
+  void Run() {
+    TXMLProlog prolog;
+    if (!Prolog(prolog)) return;
+    TWalker walker(Handlers, prolog.Defaults);
+    TScan scan;  // where the window ends, and the elements open there
+    scan.Boundary = prolog.RootStart;
+    size_t from = prolog.RootStart;
+    Advance(from, scan.Open);
+    const size_t window = std::max<size_t>(BuiltinParseWindow, 1);
+    std::optional<TXMLFault> late;
+    for (;;) {
+      TScanStop stop;
+      while ((stop = scan.Run(Data.data() + Head, Start, Available(), Limit(), from + window,
+                              Ended)) == TScanStop::NeedMore) {
+        More();
+      }
+      late = WalkWindow(walker, from, scan.Boundary, scan.Open);
+      if (late || stop != TScanStop::Cut) break;
+      from = scan.Boundary;
+      Advance(from, scan.Open);
+    }
+    std::optional<TXMLFault> fault = Forbidden;
+    if (scan.TooDeepAt != None)
+      fault = TXMLFault{L"Elements are nested too deeply.", scan.TooDeepAt};
+    if (!late && !fault) {
+      if (scan.Boundary < Available() || !scan.Open.empty()) {
+        late = TXMLFault{EndOfData, Available()};
+      } else if (!walker.RootSeen) {
+        late = TXMLFault{L"XML document must have a top level element.", Available()};
+      }
+    }
+    if (late && (!fault || late->Offset < fault->Offset)) fault = late;
+    if (fault) Report(*fault);
+  }
+
+ private:
+  size_t Available() const { return Start + Data.size() - Head; }
+  // Where parsing must stop: at a forbidden character, or where the text read so far ends.
+  size_t Limit() const { return Forbidden ? Forbidden->Offset : Available(); }
+
+  // Reads more text and looks for forbidden characters in it.
+  void More() {
+    if (!Ended && !Text.Read(Data, ReadSize)) Ended = true;
+    if (Forbidden) return;
+    bool forbidden = false;
+    Checked += AllowedCharacters(Data.data() + Head + (Checked - Start), Available() - Checked,
+                                 Ended, forbidden);
+    if (forbidden) Forbidden = TXMLFault{InvalidCharacter, Checked};
+  }
+
+  // Drops the text before From and puts the start tags of the elements open there in front of
+  // what is left, where rapidxml parses the next window without a copy of it.
+  void Advance(size_t From, const TOpenElements& Open) {
+    Tags.clear();
+    Open.AppendStartTags(Tags);
+    Data.replace(0, Head + (From - Start), Tags);
+    Head = Tags.size();
+    Start = From;
+  }
+
+  // Checks everything before the root element, reading on until it is all there.
+  bool Prolog(TXMLProlog& Prolog) {
+    More();
+    for (;;) {
+      try {
+        Prolog = ParseXmlProlog(std::string_view(Data).substr(0, Limit()));
+        return true;
+      } catch (const TXMLSyntaxError& e) {
+        const size_t at = static_cast<size_t>(e.Where - Data.data());
+        if (at >= Limit() && !Forbidden && !Ended) {
+          More();
+          continue;
+        }
+        Report(Forbidden && Forbidden->Offset <= at ? *Forbidden : TXMLFault{e.Message, at});
+        return false;
+      }
+    }
+  }
+
+  // One window: the text from From (at Head, after the start tags) to To, closed for the time of
+  // the parse by end tags of the elements open at To.
+  std::optional<TXMLFault> WalkWindow(TWalker& Walker, size_t From, size_t To,
+                                      const TOpenElements& OpenTo) {
+    const size_t textEnd = Head + (To - From), had = Data.size();
+    Tags.clear();
+    OpenTo.AppendEndTags(Tags);
+    Tags.push_back('\0');
+    Saved.assign(Data, textEnd, Tags.size());
+    if (Data.size() < textEnd + Tags.size()) Data.resize(textEnd + Tags.size());
+    Data.replace(textEnd, Tags.size(), Tags);
+    Walker.Window(Data.data(), Head, From, To);
+    bool walked = false;
+    size_t at = 0;
+    std::optional<TXMLFault> fault = ParseAndWalk(*Doc, Data.data(), textEnd, Walker, walked, at);
+    if (fault && !walked) {
+      // Deliver the events of the complete markup before the failure.
+      TScan before;
+      before.Run(Data.data(), 0, at, at, None, true);
+      Prefix.assign(Data, 0, before.Boundary);
+      before.Open.AppendEndTags(Prefix);
+      const size_t stop = Walker.Offset(Data.data() + before.Boundary);
+      Walker.Window(Prefix.data(), Head, From, std::min(stop, To));
+      size_t ignored = 0;
+      const std::optional<TXMLFault> early =
+          ParseAndWalk(*Doc, Prefix.data(), before.Boundary, Walker, walked, ignored);
+      if (early && walked && early->Offset < stop) fault = early;
+    }
+    Data.replace(textEnd, Saved.size(), Saved);
+    Data.resize(had);
+    return fault;
+  }
+
+  void Report(const TXMLFault& Fault) {
+    int32_t line, column;
+    Text.Position(Fault.Offset, line, column);
+    Handlers.FatalError(Fault.Message, line, column);
+  }
+
+  TXMLText Text;
+  TSAXHandlers& Handlers;
+  TNodeBlocks Blocks;  // outlives Doc, which returns its blocks when it goes
+  std::unique_ptr<rapidxml::xml_document<char>> Doc;
+  // Start tags of the elements open at Start, then the text from Start on as far as it is read.
+  std::string Data;
+  size_t Head = 0;
+  size_t Start = 0;
+  bool Ended = false;  // all text is read
+  size_t Checked = 0;  // characters are allowed up to here
+  std::optional<TXMLFault> Forbidden;
+  std::string Tags;    // start or end tags to put around a window
+  std::string Saved;   // the text the end tags cover while a window is parsed
+  std::string Prefix;  // a window's complete part before a parse error, closed
+};
 
 }  // namespace
 
 size_t BuiltinParseWindow = 1 << 20;
 
 void ParseWithRapidXml(const std::wstring& FileName, TSAXHandlers& Handlers) {
-  TInput input = DecodeInput(ReadWholeFile(FileName));
-  std::optional<TXMLFault> fault = input.Fault;
-  const size_t limit = fault ? fault->Offset : input.Text.size();
-  TXMLProlog prolog;
-  try {
-    prolog = ParseXmlProlog(std::string_view(input.Text).substr(0, limit));
-  } catch (const TXMLSyntaxError& e) {
-    const size_t at = static_cast<size_t>(e.Where - input.Text.data());
-    if (!fault || at < fault->Offset) fault = TXMLFault{e.Message, at};
-    ReportFault(input.Text, *fault, Handlers);
-    return;
-  }
-  // rapidxml keeps a node per element and text; parsing the text a window at a time keeps that
-  // memory small whatever the size of the file.
-  const TScan scan =
-      ScanMarkup(input.Text, prolog.RootStart, limit, std::max<size_t>(BuiltinParseWindow, 1));
-  if (scan.TooDeepAt != None) fault = TXMLFault{L"Elements are nested too deeply.", scan.TooDeepAt};
-  std::vector<TCut> cuts;
-  cuts.push_back({prolog.RootStart, {}});
-  cuts.insert(cuts.end(), scan.Cuts.begin(), scan.Cuts.end());
-  cuts.push_back({scan.Boundary, scan.Open});
-  TWalker walker(Handlers, prolog.Defaults);
-  std::optional<TXMLFault> late;
-  for (size_t i = 0; i + 1 < cuts.size() && !late; ++i) {
-    late = WalkWindow(walker, input.Text, cuts[i], cuts[i + 1]);
-  }
-  if (!late && !fault) {
-    if (scan.Boundary < input.Text.size() || !scan.Open.empty()) {
-      late = TXMLFault{L"unexpected end of data", input.Text.size()};
-    } else if (!walker.RootSeen) {
-      late = TXMLFault{L"XML document must have a top level element.", input.Text.size()};
-    }
-  }
-  if (late && (!fault || late->Offset < fault->Offset)) fault = late;
-  if (fault) ReportFault(input.Text, *fault, Handlers);
+  TBuiltinParser(FileName, Handlers).Run();
 }

@@ -1,9 +1,120 @@
 // The checksum file reader: fills the document from the parser's events.
+#include <utility>
+
 #include "document/datetext.h"
 #include "document/xml.h"
 #include "hash/errors.h"
 
+using namespace std::string_view_literals;
+
 namespace {
+
+// The elements the reader knows, found by their names as written (letter case counts).
+enum class TElement {
+  Other,
+  jurnValt,
+  jurnItem,
+  fileName,
+  fileSize,
+  fileTime,
+  fileDate,
+  fileNote,
+  fileHash,
+  updateFolder,
+  updateMask,
+  updateFind,
+  updateMode,
+  updateRecurse,
+  updateHash,
+  updateCode,
+  updateTime,
+  updateDate,
+  verifyFolder,
+  verifyTime,
+  verifySize,
+};
+
+constexpr std::wstring_view ElementNames[] = {
+    L""sv,           L"jurnValt"sv,   L"jurnItem"sv,   L"fileName"sv,      L"fileSize"sv,
+    L"fileTime"sv,   L"fileDate"sv,   L"fileNote"sv,   L"fileHash"sv,      L"updateFolder"sv,
+    L"updateMask"sv, L"updateFind"sv, L"updateMode"sv, L"updateRecurse"sv, L"updateHash"sv,
+    L"updateCode"sv, L"updateTime"sv, L"updateDate"sv, L"verifyFolder"sv,  L"verifyTime"sv,
+    L"verifySize"sv};
+
+// Names compare here for every start and end tag; a loop the compiler sees through beats a call
+// into the C library.
+bool SameName(std::wstring_view A, std::wstring_view B) {
+  if (A.size() != B.size()) return false;
+  for (size_t i = 0; i < A.size(); ++i) {
+    if (A[i] != B[i]) return false;
+  }
+  return true;
+}
+
+// The length and a character or two tell which known name a name can only be; the whole name
+// then decides.
+TElement ElementOf(std::wstring_view Name) {
+  TElement e = TElement::Other;
+  switch (Name.size()) {
+    case 8:
+      switch (Name[4]) {
+        case L'V':
+          e = TElement::jurnValt;
+          break;
+        case L'I':
+          e = TElement::jurnItem;
+          break;
+        case L'N':
+          e = Name[5] == L'a' ? TElement::fileName : TElement::fileNote;
+          break;
+        case L'S':
+          e = TElement::fileSize;
+          break;
+        case L'T':
+          e = TElement::fileTime;
+          break;
+        case L'D':
+          e = TElement::fileDate;
+          break;
+        case L'H':
+          e = TElement::fileHash;
+          break;
+      }
+      break;
+    case 10:
+      switch (Name[6]) {
+        case L'M':
+          e = Name[7] == L'a' ? TElement::updateMask : TElement::updateMode;
+          break;
+        case L'F':
+          e = TElement::updateFind;
+          break;
+        case L'H':
+          e = TElement::updateHash;
+          break;
+        case L'C':
+          e = TElement::updateCode;
+          break;
+        case L'T':
+          e = Name[0] == L'u' ? TElement::updateTime : TElement::verifyTime;
+          break;
+        case L'D':
+          e = TElement::updateDate;
+          break;
+        case L'S':
+          e = TElement::verifySize;
+          break;
+      }
+      break;
+    case 12:
+      e = Name[0] == L'u' ? TElement::updateFolder : TElement::verifyFolder;
+      break;
+    case 13:
+      e = TElement::updateRecurse;
+      break;
+  }
+  return SameName(ElementNames[static_cast<int>(e)], Name) ? e : TElement::Other;
+}
 
 bool FlagValue(const std::wstring& Text) {
   std::string s = NarrowAnsi(Text);
@@ -25,22 +136,29 @@ void AddTimeText(int64_t& Time, int64_t Part) {
 
 void TSAXHandlers::StartElement(std::wstring_view Name, const TSAXAttributes& Attributes) {
   Text.clear();
-  if (Name == L"jurnValt") {
-    InRoot = true;
-    Owner->Modified = false;
-  } else if (Name == L"jurnItem") {
-    Owner->Items.push_back(std::make_unique<TFileItem>());
-    Item = Owner->Items.back().get();
-    Item->Owner = Owner;
-  } else if (Name == L"fileHash" && Item) {
-    for (int i = Attributes.GetLength() - 1; i >= 0; --i) {
-      const std::wstring_view name = Attributes.GetQName(i);
-      if (name == L"type") {
-        Item->HashType = NarrowAnsi(std::wstring(Attributes.GetValue(i)));
-      } else if (name == L"code") {
-        Item->HashCode = NarrowAnsi(std::wstring(Attributes.GetValue(i)));
+  switch (ElementOf(Name)) {
+    case TElement::jurnValt:
+      InRoot = true;
+      Owner->Modified = false;
+      break;
+    case TElement::jurnItem:
+      Owner->Items.push_back(std::make_unique<TFileItem>());
+      Item = Owner->Items.back().get();
+      Item->Owner = Owner;
+      break;
+    case TElement::fileHash:
+      if (!Item) break;
+      for (int i = Attributes.GetLength() - 1; i >= 0; --i) {
+        const std::wstring_view name = Attributes.GetQName(i);
+        if (SameName(name, L"type"sv)) {
+          Item->HashType = NarrowAnsi(std::wstring(Attributes.GetValue(i)));
+        } else if (SameName(name, L"code"sv)) {
+          Item->HashCode = NarrowAnsi(std::wstring(Attributes.GetValue(i)));
+        }
       }
-    }
+      break;
+    default:
+      break;
   }
 }
 
@@ -51,50 +169,78 @@ void TSAXHandlers::Characters(std::wstring_view Piece) {
 void TSAXHandlers::EndElement(std::wstring_view Name) {
   if (!InRoot) return;
   TFileList& list = *Owner;
-  if (Name == L"jurnValt") {
-    InRoot = false;
-    Done = true;
-  } else if (Name == L"updateFolder") {
-    list.UpdateFolder = Text;
-  } else if (Name == L"updateMask") {
-    list.UpdateMask = Text;
-  } else if (Name == L"verifyFolder") {
-    list.VerifyFolder = Text;
-  } else if (Name == L"updateHash") {
-    list.UpdateHash = NarrowAnsi(Text);
-  } else if (Name == L"updateCode") {
-    list.UpdateCode = NarrowAnsi(Text);
-  } else if (Name == L"updateFind") {
-    list.UpdateFind = FlagValue(Text);
-  } else if (Name == L"updateRecurse") {
-    list.UpdateRecurse = FlagValue(Text);
-  } else if (Name == L"verifyTime") {
-    list.VerifyTime = FlagValue(Text);
-  } else if (Name == L"verifySize") {
-    list.VerifySize = FlagValue(Text);
-  } else if (Name == L"updateMode") {
-    list.UpdateMode = ParseUpdateMode(NarrowAnsi(Text));
-  } else if (Name == L"updateTime") {
-    AddTimeText(list.LastUpdate, ParseTimeText(Text));
-  } else if (Name == L"updateDate") {
-    AddTimeText(list.LastUpdate, ParseDateText(Text));
+  const TElement element = ElementOf(Name);
+  switch (element) {
+    case TElement::jurnValt:
+      InRoot = false;
+      Done = true;
+      break;
+    case TElement::updateFolder:
+      list.UpdateFolder = Text;
+      break;
+    case TElement::updateMask:
+      list.UpdateMask = Text;
+      break;
+    case TElement::verifyFolder:
+      list.VerifyFolder = Text;
+      break;
+    case TElement::updateHash:
+      list.UpdateHash = NarrowAnsi(Text);
+      break;
+    case TElement::updateCode:
+      list.UpdateCode = NarrowAnsi(Text);
+      break;
+    case TElement::updateFind:
+      list.UpdateFind = FlagValue(Text);
+      break;
+    case TElement::updateRecurse:
+      list.UpdateRecurse = FlagValue(Text);
+      break;
+    case TElement::verifyTime:
+      list.VerifyTime = FlagValue(Text);
+      break;
+    case TElement::verifySize:
+      list.VerifySize = FlagValue(Text);
+      break;
+    case TElement::updateMode:
+      list.UpdateMode = ParseUpdateMode(NarrowAnsi(Text));
+      break;
+    case TElement::updateTime:
+      AddTimeText(list.LastUpdate, ParseTimeText(Text));
+      break;
+    case TElement::updateDate:
+      AddTimeText(list.LastUpdate, ParseDateText(Text));
+      break;
+    default:
+      break;
   }
   if (!Item) return;
-  if (Name == L"jurnItem") {
-    Item = nullptr;
-  } else if (Name == L"fileName") {
-    Item->FileName = Text;
-  } else if (Name == L"fileNote") {
-    Item->FileNote = Text;
-  } else if (Name == L"fileSize") {
-    int64_t size = -1;
-    Item->FileSize = TryStrToInt64(NarrowAnsi(Text), size) ? size : -1;
-  } else if (Name == L"fileTime") {
-    AddTimeText(Item->FileTime, ParseTimeText(Text));
-  } else if (Name == L"fileDate") {
-    AddTimeText(Item->FileTime, ParseDateText(Text));
-  } else if (Name == L"fileHash") {
-    Item->HashValue = NarrowAnsi(Text);
+  switch (element) {
+    case TElement::jurnItem:
+      Item = nullptr;
+      break;
+    case TElement::fileName:
+      Item->FileName = Text;
+      break;
+    case TElement::fileNote:
+      Item->FileNote = Text;
+      break;
+    case TElement::fileSize: {
+      int64_t size = -1;
+      Item->FileSize = TryStrToInt64(Text, size) ? size : -1;
+      break;
+    }
+    case TElement::fileTime:
+      AddTimeText(Item->FileTime, ParseTimeText(Text));
+      break;
+    case TElement::fileDate:
+      AddTimeText(Item->FileTime, ParseDateText(Text));
+      break;
+    case TElement::fileHash:
+      Item->HashValue = NarrowAnsi(Text);
+      break;
+    default:
+      break;
   }
 }
 

@@ -1,5 +1,6 @@
 #include "document/xmlsyntax.h"
 
+#include <algorithm>
 #include <cstring>
 #include <set>
 
@@ -17,16 +18,37 @@ const wchar_t ExpectedEnd[] = L"The character '>' was expected.";
 const wchar_t UndefinedEntity[] = L"Reference to undefined entity.";
 const wchar_t BadReference[] = L"Invalid character reference.";
 
+// Characters that decode as they are.
+constexpr struct TPlainCharacters {
+  bool Plain[256] = {};
+  constexpr TPlainCharacters() {
+    for (int c = 0x20; c < 0x80; ++c) Plain[c] = c != '&' && c != '<';
+  }
+} PlainCharacters;
+
 [[noreturn]] void Fail(const wchar_t* Message, const char* Where) {
   throw TXMLSyntaxError{Message, Where};
 }
 
+// Bytes that may start a name (1) or stand in one (2); any from 0x80 on, being part of a
+// character beyond ASCII, may do both.
+constexpr struct TNameBytes {
+  unsigned char Kind[256] = {};
+  constexpr TNameBytes() {
+    for (int c = 0; c < 256; ++c) {
+      const bool start =
+          (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_' || c == ':' || c >= 0x80;
+      Kind[c] = start ? 3 : ((c >= '0' && c <= '9') || c == '-' || c == '.') ? 2 : 0;
+    }
+  }
+} NameBytes;
+
 bool IsNameStart(unsigned char c) {
-  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_' || c == ':' || c >= 0x80;
+  return NameBytes.Kind[c] & 1;
 }
 
 bool IsNameChar(unsigned char c) {
-  return IsNameStart(c) || (c >= '0' && c <= '9') || c == '-' || c == '.';
+  return NameBytes.Kind[c] != 0;
 }
 
 // The character of a character reference's digits, or 0 when they name none XML allows.
@@ -368,7 +390,7 @@ class TPrologParser {
       }
       RequireBlanks();
       std::wstring wideName;
-      DecodeXmlText(name.data(), name.size(), false, false, wideName);
+      wideName.resize(DecodeXmlText(name.data(), name.size(), false, false, wideName));
       const bool first = Declared.insert(element + '\0' + std::string(name)).second;
       if (Skip("#REQUIRED") || Skip("#IMPLIED")) continue;
       if (Skip("#FIXED")) RequireBlanks();
@@ -376,7 +398,7 @@ class TPrologParser {
           L"A string literal was expected, but no opening "
           L"quote character was found.");
       std::wstring value;
-      DecodeXmlText(literal.data(), literal.size(), true, true, value);
+      value.resize(DecodeXmlText(literal.data(), literal.size(), true, true, value));
       if (normalize) value = Collapsed(value);
       if (first) Result.Defaults.push_back({element, std::move(wideName), std::move(value)});
     }
@@ -462,6 +484,21 @@ void CheckXmlName(const char* P, size_t N) {
   }
 }
 
+size_t DecodeXmlName(const char* P, size_t N, std::wstring& Out) {
+  if (N == 0 || !IsNameStart(static_cast<unsigned char>(P[0]))) Fail(BadName, P);
+  if (Out.size() < N) Out.resize(std::max(N, 2 * Out.size()));
+  for (size_t i = 0; i < N; ++i) {
+    const auto c = static_cast<unsigned char>(P[i]);
+    if (c >= 0x80) {
+      CheckXmlName(P, N);
+      return DecodeXmlText(P, N, false, false, Out);
+    }
+    if (!IsNameChar(c)) Fail(BadName, P + i);
+    Out[i] = c;
+  }
+  return N;
+}
+
 void CheckPITarget(const char* Target, size_t N, const char* End) {
   CheckXmlName(Target, N);
   if (N == 3 && (Target[0] | 0x20) == 'x' && (Target[1] | 0x20) == 'm' && (Target[2] | 0x20) == 'l')
@@ -484,17 +521,37 @@ void CheckComment(const char* P, size_t N) {
 }
 
 void CheckCharacterData(const char* P, size_t N) {
-  const std::string_view text(P, N);
-  const size_t at = text.find("]]>");
-  if (at != std::string_view::npos)
-    Fail(L"The sequence ']]>' is not allowed in text content.", P + at);
+  const char* end = P + N;
+  for (const char* p = P; (p = FindByte(p, end, ']')) != nullptr; ++p) {
+    if (end - p >= 3 && p[1] == ']' && p[2] == '>')
+      Fail(L"The sequence ']]>' is not allowed in text content.", p);
+  }
 }
 
-void DecodeXmlText(const char* P, size_t N, bool References, bool Attribute, std::wstring& Out) {
-  Out.clear();
+size_t DecodeXmlText(const char* P, size_t N, bool References, bool Attribute, std::wstring& Out) {
+  // Never more UTF-16 units than UTF-8 bytes.
+  if (Out.size() < N) Out.resize(std::max(N, 2 * Out.size()));
+  wchar_t* out = Out.data();
   const char* p = P;
   const char* end = P + N;
+  const __m128i blank = _mm_set1_epi8(0x20), amp = _mm_set1_epi8('&'), lt = _mm_set1_epi8('<');
+  const __m128i zero = _mm_setzero_si128();
   while (p < end) {
+    // Plain ASCII, nearly all there is, sixteen characters at a time. As signed bytes, those
+    // from 0x80 on are below the blank too.
+    while (end - p >= 16) {
+      const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+      const __m128i special = _mm_or_si128(
+          _mm_cmplt_epi8(v, blank), _mm_or_si128(_mm_cmpeq_epi8(v, amp), _mm_cmpeq_epi8(v, lt)));
+      if (_mm_movemask_epi8(special) != 0) break;
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm_unpacklo_epi8(v, zero));
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 8), _mm_unpackhi_epi8(v, zero));
+      out += 16;
+      p += 16;
+    }
+    while (p < end && PlainCharacters.Plain[static_cast<unsigned char>(*p)])
+      *out++ = static_cast<unsigned char>(*p++);
+    if (p >= end) break;
     uint32_t c = static_cast<unsigned char>(*p);
     if (c < 0x80) {
       ++p;
@@ -503,7 +560,9 @@ void DecodeXmlText(const char* P, size_t N, bool References, bool Attribute, std
         c = '\n';
       }
       if (c == '&' && References) {
-        c = Reference(p, end);
+        const char* q = p;
+        c = Reference(q, end);
+        p = q;
       } else if (Attribute && (c == '\n' || c == '\t')) {
         c = ' ';
       } else if (Attribute && c == '<') {
@@ -516,12 +575,13 @@ void DecodeXmlText(const char* P, size_t N, bool References, bool Attribute, std
       p += n;
     }
     if (c >= 0x10000) {
-      Out.push_back(static_cast<wchar_t>(0xD800 + ((c - 0x10000) >> 10)));
-      Out.push_back(static_cast<wchar_t>(0xDC00 + ((c - 0x10000) & 0x3FF)));
+      *out++ = static_cast<wchar_t>(0xD800 + ((c - 0x10000) >> 10));
+      *out++ = static_cast<wchar_t>(0xDC00 + ((c - 0x10000) & 0x3FF));
     } else {
-      Out.push_back(static_cast<wchar_t>(c));
+      *out++ = static_cast<wchar_t>(c);
     }
   }
+  return static_cast<size_t>(out - Out.data());
 }
 
 TXMLProlog ParseXmlProlog(std::string_view Text) {
