@@ -624,6 +624,34 @@ TEST_P(XMLReader, HonoursTheDeclaredEncoding) {
   }
 }
 
+// The built-in parser reads a file a megabyte at a time: a character split between two reads
+// is whole, a CR LF split so is one line end, and a fault far on is placed by line and column.
+TEST_P(XMLReader, ReadsLargeFilesInPieces) {
+  constexpr size_t piece = 1 << 20;
+  const std::string smiley = "\xF0\x9F\x98\x80";
+  std::string head = "<?xml version=\"1.0\"?>\n<jurnValt><jurnItem><fileName>";
+  head.insert(head.size() - 11, (piece - 1 - head.size()) % 4, ' ');  // splits a smiley
+  const size_t count = (2 * piece - head.size()) / 4 + 1000;
+  std::string bytes = head;
+  for (size_t i = 0; i < count; ++i) bytes += smiley;
+  bytes += "</fileName></jurnItem>";
+  bytes.append(3 * piece - 1 - bytes.size(), ' ');
+  bytes += "\r\n<jurnItem><fileName>ab\x01</fileName></jurnItem></jurnValt>\n";
+  ASSERT_EQ(bytes.substr(piece - 1, 4), smiley);
+  const TLoad bad = Load(bytes);
+  EXPECT_FALSE(bad.Ok);
+  ASSERT_EQ(List.GetCount(), 2);
+  EXPECT_EQ(List.Items[0]->FileName.size(), 2 * count);
+  if (!MSXML()) {
+    EXPECT_EQ(bad.Line, 3);
+    EXPECT_EQ(bad.Column, 23);
+  }
+  bytes[bytes.size() - 35] = 'c';
+  List.Clear();
+  ASSERT_TRUE(Load(bytes).Ok);
+  EXPECT_EQ(List.Items[1]->FileName, L"abc");
+}
+
 // By a wide path, also of 260 characters and more; a file that cannot be opened raises.
 TEST_P(XMLReader, ReadsAFileByItsWidePath) {
   TFileList source;
