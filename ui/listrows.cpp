@@ -1,7 +1,6 @@
 // List view rows: the node of each row, the owner-data notifications and the custom drawing.
 #include <algorithm>
 
-#include "ui/app.h"
 #include "ui/listview.h"
 
 namespace ui {
@@ -56,36 +55,26 @@ int ListView::FocusedRow() {
   return HandleAllocated() ? static_cast<int>(Send(LVM_GETNEXTITEM, -1, LVNI_FOCUSED)) : -1;
 }
 
-void ListView::CenterRow(int row) {
+// A row counts as out of view when it was so before the key that moved the focus there: the
+// list may bring it to the edge of the view before it tells of the new focus. (No subclassing
+// to watch the keys: under Wine that makes each message to the list a round trip to the
+// server.)
+void ListView::FocusChanged(const NMLISTVIEW* change) {
+  const int row = change->iItem;
+  if (!(change->uChanged & LVIF_STATE) || !(change->uNewState & LVIS_FOCUSED) ||
+      (change->uOldState & LVIS_FOCUSED) || row < 0 || row >= RowCount())
+    return;
+  const bool byKey = keyView_.Valid && keyView_.Time == GetMessageTime();
+  keyView_.Valid = false;
   const int top = static_cast<int>(Send(LVM_GETTOPINDEX));
   const int page = static_cast<int>(Send(LVM_GETCOUNTPERPAGE));
+  const int first = byKey ? keyView_.Top : top, count = byKey ? keyView_.Page : page;
+  if (row >= first && row < first + count) return;
   const int target = std::clamp(row - page / 2, 0, std::max(RowCount() - page, 0));
   RECT r{};
   r.left = LVIR_BOUNDS;
-  if (target == top || !Send(LVM_GETITEMRECT, top, reinterpret_cast<LPARAM>(&r))) return;
-  Send(LVM_SCROLL, 0, (target - top) * (r.bottom - r.top));
-}
-
-// The list brings a newly focused row just into view; one that was out of view then moves on
-// to the middle.
-LRESULT CALLBACK ListView::FocusProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR,
-                                     DWORD_PTR self) {
-  if (msg == WM_NCDESTROY) {
-    RemoveWindowSubclass(hwnd, FocusProc, 2);
-    return DefSubclassProc(hwnd, msg, wp, lp);
-  }
-  if (msg != WM_KEYDOWN && msg != WM_LBUTTONDOWN && msg != WM_RBUTTONDOWN)
-    return DefSubclassProc(hwnd, msg, wp, lp);
-  auto* list = reinterpret_cast<ListView*>(self);
-  const int before = list->FocusedRow();
-  const int top = static_cast<int>(SendMessageW(hwnd, LVM_GETTOPINDEX, 0, 0));
-  const int page = static_cast<int>(SendMessageW(hwnd, LVM_GETCOUNTPERPAGE, 0, 0));
-  const LRESULT result = DefSubclassProc(hwnd, msg, wp, lp);
-  Guarded([&] {
-    const int row = list->FocusedRow();
-    if (row != before && row >= 0 && (row < top || row >= top + page)) list->CenterRow(row);
-  });
-  return result;
+  if (target != top && Send(LVM_GETITEMRECT, top, reinterpret_cast<LPARAM>(&r)))
+    Send(LVM_SCROLL, 0, (target - top) * (r.bottom - r.top));
 }
 
 int ListView::SelectedCount() {
@@ -206,6 +195,13 @@ bool ListView::HandleNotify(NMHDR* hdr, LRESULT& result) {
       case NM_CUSTOMDRAW:
         result = CustomDraw(reinterpret_cast<NMLVCUSTOMDRAW*>(hdr));
         return true;
+      case LVN_KEYDOWN:
+        keyView_ = {static_cast<int>(Send(LVM_GETTOPINDEX)),
+                    static_cast<int>(Send(LVM_GETCOUNTPERPAGE)), GetMessageTime(), true};
+        break;  // the owner may want these too
+      case LVN_ITEMCHANGED:
+        FocusChanged(reinterpret_cast<NMLISTVIEW*>(hdr));
+        break;
       case LVN_ODFINDITEMW:
         result = -1;  // no search by typing: the default answer would jump to the first row
         return true;

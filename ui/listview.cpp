@@ -19,7 +19,6 @@ void ListView::Create(Window& parent, DWORD style, DWORD exStyle) {
                            parent.Handle(), reinterpret_cast<HMENU>(INT_PTR(Id())),
                            Application::Get().Instance(), nullptr);
   Attach(h);
-  SetWindowSubclass(h, FocusProc, 2, reinterpret_cast<DWORD_PTR>(this));
   // The Explorer theme paints the hot-tracked row and header item like the shell's lists.
   SetWindowTheme(h, L"Explorer", nullptr);
   if (exStyle) Send(LVM_SETEXTENDEDLISTVIEWSTYLE, exStyle, exStyle);

@@ -76,8 +76,8 @@ class ListView : public Control {
   void InvalidateNode(const ListNode* node);
   void InvalidateRow(int row);
 
-  // The row with the focus, -1 for none. A row the user moves the focus to (with the keys or
-  // the mouse) that was not wholly in view comes into view in the middle of the visible rows,
+  // The row with the focus, -1 for none. A row the focus moves to (by the keys, the mouse or
+  // the program) that was not wholly in view comes into view in the middle of the visible rows,
   // as far as the list allows (the first rows stay at the top, the last at the bottom).
   int FocusedRow();
 
@@ -147,9 +147,13 @@ class ListView : public Control {
   std::vector<int> SelectedRows();
   void ApplySortGlyph(int column, int flags);
   void WithoutRedraw(const std::function<void()>& f);
-  void CenterRow(int row);
-  static LRESULT CALLBACK FocusProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR id,
-                                    DWORD_PTR self);
+  void FocusChanged(const NMLISTVIEW* change);
+  // The rows in view when the last key reached the list, and that key's message time.
+  struct KeyView {
+    int Top = 0, Page = 0;
+    LONG Time = 0;
+    bool Valid = false;
+  } keyView_;
   Color backColor_ = clWindow;
   std::wstring fontName_ = L"MS Sans Serif";
   int fontSize_ = 8;
