@@ -11,6 +11,7 @@
 #include "hash/errors.h"
 #include "hash/hasher.h"
 #include "hash/hashers.h"
+#include "tests/hash/tempfolder.h"
 #include "version.h"
 
 namespace {
@@ -44,49 +45,9 @@ std::string Pattern(size_t Size) {
   return s;
 }
 
-void WriteFileBytes(const std::wstring& Path, const std::string& Bytes) {
-  HANDLE h = CreateFileW(AddLongPathPrefix(Path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                         0, nullptr);
-  ASSERT_NE(h, INVALID_HANDLE_VALUE) << GetLastError();
-  DWORD written = 0;
-  ASSERT_TRUE(Bytes.empty() ||
-              WriteFile(h, Bytes.data(), static_cast<DWORD>(Bytes.size()), &written, nullptr));
-  CloseHandle(h);
-}
-
-void RemoveTree(const std::wstring& Path) {
-  const std::wstring prefixed = Path.starts_with(L"\\\\?\\") ? Path : L"\\\\?\\" + Path;
-  WIN32_FIND_DATAW fd;
-  HANDLE find = FindFirstFileW((prefixed + L"\\*").c_str(), &fd);
-  for (bool more = find != INVALID_HANDLE_VALUE; more; more = FindNextFileW(find, &fd)) {
-    const std::wstring name = fd.cFileName, child = prefixed + L"\\" + name;
-    if (name == L"." || name == L"..") continue;
-    if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-      RemoveTree(child);
-    else
-      DeleteFileW(child.c_str());
-  }
-  if (find != INVALID_HANDLE_VALUE) FindClose(find);
-  RemoveDirectoryW(prefixed.c_str());
-}
-
 class MiscFiles : public ::testing::Test {
  protected:
-  void SetUp() override {
-    wchar_t temp[MAX_PATH];
-    GetTempPathW(MAX_PATH, temp);
-    Dir = std::wstring(temp) + L"jv_misc_" + std::to_wstring(GetCurrentProcessId());
-    RemoveTree(Dir);
-    ASSERT_TRUE(CreateDirectoryW(Dir.c_str(), nullptr));
-  }
-  void TearDown() override {
-    IsWideFilePlatform = true;
-    RemoveTree(Dir);
-  }
-  std::wstring MakeFile(const std::wstring& Name, const std::string& Bytes) {
-    WriteFileBytes(Dir + L"\\" + Name, Bytes);
-    return Dir + L"\\" + Name;
-  }
+  void TearDown() override { IsWideFilePlatform = true; }
   // HashFile with a recording hasher and an event that cancels at event number CancelAt.
   int32_t Hash(const std::wstring& Path, size_t CancelAt = SIZE_MAX) {
     Hasher = TRecordingHasher();
@@ -98,10 +59,12 @@ class MiscFiles : public ::testing::Test {
   }
   bool Deletable(const std::wstring& Path) { return DeleteFileW(AddLongPathPrefix(Path).c_str()); }
 
-  std::wstring Dir;
+  TTempFolder Folder;
   TRecordingHasher Hasher;
   TEvents Events;
 };
+
+}  // namespace
 
 TEST_F(MiscFiles, BlockSequencesAtTheBlockBoundaries) {
   // Digests from md5sum.
@@ -114,7 +77,7 @@ TEST_F(MiscFiles, BlockSequencesAtTheBlockBoundaries) {
   for (const auto& [size, md5] : files) {
     SCOPED_TRACE(size);
     const std::string bytes = Pattern(size);
-    const std::wstring path = MakeFile(L"f" + std::to_wstring(size), bytes);
+    const std::wstring path = Folder.Write(L"f" + std::to_wstring(size), bytes);
     ASSERT_EQ(Hash(path), 0);
     TEvents expected(size / 65536, {65536, false});
     expected.emplace_back(static_cast<int32_t>(size % 65536), true);  // the last, maybe empty
@@ -154,7 +117,7 @@ TEST_F(MiscFiles, LargeFilesReadInRunsKeepTheBlocks) {
   const size_t size = HashRunFileSize + HashBlockSize;  // the last read: one block, no more
   const size_t blocks = size / HashBlockSize;
   const std::string bytes = Pattern(size);
-  const std::wstring path = MakeFile(L"large", bytes);
+  const std::wstring path = Folder.Write(L"large", bytes);
   ASSERT_EQ(Hash(path), 0);
   TEvents expected(blocks, {HashBlockSize, false});
   expected.emplace_back(0, true);
@@ -181,64 +144,37 @@ TEST_F(MiscFiles, LargeFilesReadInRunsKeepTheBlocks) {
   EXPECT_TRUE(Deletable(path)) << "handle left open";
 }
 
-TEST_F(MiscFiles, CancelAndExceptionsReleaseTheFile) {
-  const std::wstring path = MakeFile(L"big", Pattern(3 * 65536));
-  EXPECT_EQ(Hash(path, 0), HashCancelled);
-  EXPECT_EQ(Events, (TEvents{{65536, false}}));
-  EXPECT_EQ(Hasher.DoneCount, 0);
-  EXPECT_THROW(HashFile(path, Hasher, [](int32_t, bool) -> bool { throw EReadError(L"x"); }),
-               EReadError);
-  EXPECT_TRUE(Deletable(path)) << "handle left open";
-}
-
-TEST_F(MiscFiles, FailuresGiveTheSystemErrorCode) {
-  EXPECT_EQ(Hash(Dir + L"\\missing.bin"), ERROR_FILE_NOT_FOUND);
-  EXPECT_EQ(Hash(Dir + L"\\nofolder\\missing.bin"), ERROR_PATH_NOT_FOUND);
+// Failures give the system's error code; a cancel, a read fault or an exception from the event
+// ends the run unfinished; the file is released every time.
+TEST_F(MiscFiles, FailuresCancelsAndExceptionsReleaseTheFile) {
+  EXPECT_EQ(Hash(Folder.File(L"missing.bin")), ERROR_FILE_NOT_FOUND);
+  EXPECT_EQ(Hash(Folder.File(L"nofolder\\missing.bin")), ERROR_PATH_NOT_FOUND);
   EXPECT_TRUE(Events.empty());
   EXPECT_TRUE(Hasher.Calls.empty());
 
   // Another program holds the file open without sharing it.
-  const std::wstring path = MakeFile(L"locked", "data");
+  const std::wstring path = Folder.Write(L"locked", Pattern(3 * HashBlockSize));
   HANDLE other = CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
   ASSERT_NE(other, INVALID_HANDLE_VALUE);
   EXPECT_EQ(Hash(path), ERROR_SHARING_VIOLATION);
   CloseHandle(other);
-  EXPECT_EQ(Hash(path), 0);
 
+  EXPECT_EQ(Hash(path, 0), HashCancelled);
+  EXPECT_EQ(Events, (TEvents{{HashBlockSize, false}}));
+  EXPECT_EQ(Hasher.DoneCount, 0);
+  EXPECT_THROW(HashFile(path, Hasher, [](int32_t, bool) -> bool { throw EReadError(L"x"); }),
+               EReadError);
   // A read that fails at the second block: the first is hashed and reported, then the error.
-  const std::wstring two = MakeFile(L"two", Pattern(2 * HashBlockSize));
   HashFileRead = FailingRead;
   FaultBlock = 1;
-  EXPECT_EQ(Hash(two), ERROR_CRC);
+  EXPECT_EQ(Hash(path), ERROR_CRC);
   HashFileRead = ReadFile;
   EXPECT_EQ(Events, (TEvents{{HashBlockSize, false}}));
   EXPECT_EQ(Hasher.DoneCount, 0);
-  EXPECT_TRUE(Deletable(two)) << "handle left open";
+  EXPECT_TRUE(Deletable(path)) << "handle left open";
 }
 
-TEST_F(MiscFiles, LongAndUnicodePaths) {
-  // A real path of 300 characters, reachable only through the extended-length prefix.
-  std::wstring folder = Dir;
-  while (folder.size() < 280) {
-    folder += L"\\" + std::wstring(std::min<size_t>(60, 280 - folder.size()), L'd');
-    ASSERT_TRUE(CreateDirectoryW((L"\\\\?\\" + folder).c_str(), nullptr)) << GetLastError();
-  }
-  const std::wstring path = folder + L"\\" + std::wstring(300 - folder.size() - 1, L'n');
-  ASSERT_EQ(path.size(), 300u);
-  WriteFileBytes(path, Pattern(70000));
-  EXPECT_EQ(Hash(path), 0);
-  EXPECT_TRUE(Hasher.Bytes == Pattern(70000));
-  EXPECT_EQ(GetFileSize64(path), 70000);
-
-  // Outside the BMP as well.
-  for (const wchar_t* unicode : {L"\u00fcml\u00e4ut \u65e5\u672c.txt", L"smile \U0001F600.bin"}) {
-    const std::wstring file = MakeFile(unicode, "unicode");
-    EXPECT_EQ(Hash(file), 0);
-    EXPECT_EQ(Hasher.Bytes, "unicode");
-    EXPECT_EQ(GetFileSize64(file), 7);
-  }
-}
-
+// Real long and Unicode paths are hashed and verified in the passes' tests.
 TEST(MiscPaths, LongPathPrefixAndFullPath) {
   const std::wstring p259 = L"C:\\" + std::wstring(256, L'a'), p260 = p259 + L"b";
   const std::wstring unc = L"\\\\server\\share\\" + std::wstring(260, L'x');
@@ -260,7 +196,7 @@ TEST(MiscPaths, LongPathPrefixAndFullPath) {
 }
 
 TEST_F(MiscFiles, SizeAndTime) {
-  const std::wstring path = MakeFile(L"timed", Pattern(12345));
+  const std::wstring path = Folder.Write(L"timed", Pattern(12345));
   SYSTEMTIME st{2004, 2, 0, 29, 12, 34, 56, 789};  // UTC
   FILETIME ft;
   ASSERT_TRUE(SystemTimeToFileTime(&st, &ft));
@@ -273,11 +209,11 @@ TEST_F(MiscFiles, SizeAndTime) {
   EXPECT_EQ(time, int64_t{38046} * 86400 + (12 * 60 + 34) * 60 + 56);
 
   size = time = 77;
-  EXPECT_FALSE(GetFileSizeTime(Dir + L"\\missing", size, time));
-  EXPECT_FALSE(GetFileSizeTime(Dir + L"\\nofolder\\missing", size, time));
+  EXPECT_FALSE(GetFileSizeTime(Folder.File(L"missing"), size, time));
+  EXPECT_FALSE(GetFileSizeTime(Folder.File(L"nofolder\\missing"), size, time));
   EXPECT_EQ(std::make_pair(size, time), std::make_pair(int64_t{77}, int64_t{77}));  // untouched
-  EXPECT_EQ(GetFileSize64(Dir + L"\\missing"), -1);
-  EXPECT_TRUE(GetFileSizeTime(Dir, size, time)) << "a folder counts as found";
+  EXPECT_EQ(GetFileSize64(Folder.File(L"missing")), -1);
+  EXPECT_TRUE(GetFileSizeTime(Folder.Root, size, time)) << "a folder counts as found";
 
   IsWideFilePlatform = false;  // the ANSI services give the same answer for an ASCII name
   EXPECT_EQ(GetFileSize64(path), 12345);
@@ -289,9 +225,9 @@ TEST_F(MiscFiles, TimesWithoutACalendarDate) {
   // Year 30000: a valid file time the day scale cannot hold. The file is still found. Not every
   // file system stores it (ext4 under Wine stops at 2446); Wine's Z: reaches tmpfs, which does.
   const FILETIME ft{0, 0x7fff0000};
-  for (const std::wstring& folder : {Dir, std::wstring(L"Z:\\dev\\shm")}) {
-    const std::wstring path = folder + L"\\jv_future_" + std::to_wstring(GetCurrentProcessId());
-    WriteFileBytes(path, "x");
+  for (const std::wstring& folder : {Folder.Root, std::wstring(L"Z:\\dev\\shm\\")}) {
+    const std::wstring path = folder + L"jv_future_" + std::to_wstring(GetCurrentProcessId());
+    WriteBytes(path, "x");
     HANDLE h = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     if (h == INVALID_HANDLE_VALUE) continue;
     FILETIME back{};
@@ -310,12 +246,23 @@ TEST_F(MiscFiles, TimesWithoutACalendarDate) {
   GTEST_SKIP() << "no file system here keeps a time after the year 9999";
 }
 
-TEST(MiscTime, SystemTimeToSeconds) {
+TEST(MiscTime, SystemTimeToSecondsAndTimeZoneBias) {
   EXPECT_EQ(SystemTimeToSeconds(SYSTEMTIME{1900, 1, 1, 1, 0, 0, 0, 0}), 2 * 86400);
   EXPECT_EQ(SystemTimeToSeconds(SYSTEMTIME{1899, 12, 6, 30, 23, 59, 59, 999}), 86399);
   EXPECT_EQ(SystemTimeToSeconds(SYSTEMTIME{1601, 1, 1, 1, 0, 0, 1, 0}),
             int64_t{-109205} * 86400 + 1);
   EXPECT_THROW(SystemTimeToSeconds(SYSTEMTIME{2003, 2, 0, 29, 0, 0, 0, 0}), EConvertError);
+
+  TIME_ZONE_INFORMATION tz{};
+  tz.Bias = -60;
+  tz.StandardBias = 30;  // never added
+  tz.DaylightBias = -60;
+  EXPECT_DOUBLE_EQ(TimeZoneBiasOf(TIME_ZONE_ID_UNKNOWN, tz), -60 / 1440.0);
+  EXPECT_DOUBLE_EQ(TimeZoneBiasOf(TIME_ZONE_ID_STANDARD, tz), -60 / 1440.0);
+  EXPECT_DOUBLE_EQ(TimeZoneBiasOf(TIME_ZONE_ID_DAYLIGHT, tz), -120 / 1440.0);
+  const DWORD id = GetTimeZoneInformation(&tz);
+  ASSERT_NE(id, TIME_ZONE_ID_INVALID);
+  EXPECT_DOUBLE_EQ(GetTimeZoneBias(), TimeZoneBiasOf(id, tz));
 }
 
 // The ANSI wrappers give what the wide services give.
@@ -345,24 +292,13 @@ TEST(MiscText, FormatSizeText) {
   ASSERT_TRUE(GetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_STHOUSAND, thou, 8));
   ASSERT_TRUE(GetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_SDECIMAL, dec, 8));
   if (std::wstring(thou) != L"," || std::wstring(dec) != L".")
-    GTEST_SKIP() << "the table is written for a locale with , and . as separators";
+    GTEST_SKIP() << "written for a locale with , and . as separators";
 
   const int64_t K = 1024, M = K * K, G = M * K, T = G * K;
-  using TRow = std::pair<int64_t, const char*>;
-  const TRow table[] = {{0, "0"},
-                        {1000, "1,000"},
-                        {1024, "1,024"},
-                        {1025, "1K"},
-                        {M, "1,024K"},
-                        {M + 1, "1M"},
-                        {5 * G, "5G"},
-                        {-1, "-"},
-                        {T + 1, "1T"},
-                        {T, "1,024G"},
-                        {1536, "2K"},
-                        {1535, "1K"},
-                        {INT64_MAX, "8,388,608T"}};
-  for (const auto& [size, text] : table) EXPECT_EQ(FormatSizeText(true, true, 0, size, 0), text);
+  std::string texts;
+  const int64_t sizes[] = {0, 1000, K, K + 1, M, M + 1, 5 * G, -1, T + 1, T, 1536, 1535, INT64_MAX};
+  for (int64_t size : sizes) texts += FormatSizeText(true, true, 0, size, 0) + "|";
+  EXPECT_EQ(texts, "0|1,000|1,024|1K|1,024K|1M|5G|-|1T|1,024G|2K|1K|8,388,608T|");
   EXPECT_EQ(FormatSizeText(false, false, 0, 1234567, 0), "1234567");
   EXPECT_EQ(FormatSizeText(false, true, 0, 1234567, 0), "1,234,567");
   EXPECT_EQ(FormatSizeText(false, false, 0, -5, 0), "-");
@@ -391,27 +327,3 @@ TEST(MiscText, VersionText) {
   EXPECT_EQ(GetVersionText(program, true), version);
   IsWideFilePlatform = true;
 }
-
-TEST(MiscTime, TimeZoneBias) {
-  TIME_ZONE_INFORMATION tz{};
-  tz.Bias = -60;
-  tz.StandardBias = 30;  // never added
-  tz.DaylightBias = -60;
-  EXPECT_DOUBLE_EQ(TimeZoneBiasOf(TIME_ZONE_ID_UNKNOWN, tz), -60 / 1440.0);
-  EXPECT_DOUBLE_EQ(TimeZoneBiasOf(TIME_ZONE_ID_STANDARD, tz), -60 / 1440.0);
-  EXPECT_DOUBLE_EQ(TimeZoneBiasOf(TIME_ZONE_ID_DAYLIGHT, tz), -120 / 1440.0);
-
-  // The same offset the platform applies when it turns UTC into local time now.
-  const DWORD id = GetTimeZoneInformation(&tz);
-  ASSERT_NE(id, TIME_ZONE_ID_INVALID);
-  EXPECT_DOUBLE_EQ(GetTimeZoneBias(), TimeZoneBiasOf(id, tz));
-  FILETIME utc, local;
-  GetSystemTimeAsFileTime(&utc);
-  ASSERT_TRUE(FileTimeToLocalFileTime(&utc, &local));
-  auto ticks = [](FILETIME f) {
-    return static_cast<int64_t>((static_cast<uint64_t>(f.dwHighDateTime) << 32) | f.dwLowDateTime);
-  };
-  EXPECT_NEAR(GetTimeZoneBias() * 1440, (ticks(utc) - ticks(local)) / 600000000.0, 0.01);
-}
-
-}  // namespace
