@@ -4,8 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <fstream>
 #include <random>
 
 #include "document/data.h"
@@ -15,43 +13,17 @@
 #include "hash/coders.h"
 #include "hash/errors.h"
 #include "hash/hashers.h"
-
-namespace fs = std::filesystem;
+#include "tests/hash/tempfolder.h"
+#include "tests/items.h"
 
 namespace {
 
-// A folder of its own under the temporary folder, removed with everything in it.
-struct TTempFolder {
-  TTempFolder() { fs::create_directory(Path); }
-  ~TTempFolder() { fs::remove_all(Path); }
-  std::wstring File(const std::wstring& Name) const { return (Path / Name).wstring(); }
-  size_t Files() const { return std::distance(fs::directory_iterator(Path), {}); }
-  inline static int Counter = 0;
-  const fs::path Path =
-      fs::temp_directory_path() /
-      ("jvxml" + std::to_string(GetCurrentProcessId()) + "_" + std::to_string(++Counter));
-};
-
-void WriteBytes(const std::wstring& FileName, const std::string& Bytes) {
-  std::ofstream(fs::path(FileName), std::ios::binary) << Bytes;
-}
-
-std::string ReadBytes(const std::wstring& FileName) {
-  std::ifstream in(fs::path(FileName), std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
+constexpr int64_t LastSecond = (int64_t{2958465} + 1) * 86400 - 1;  // 9999-12-31 23:59:59
 
 std::string Saved(TFileList& List) {
   TTempFolder folder;
   EXPECT_TRUE(List.SaveToXML(folder.File(L"list.#ml")));
   return ReadBytes(folder.File(L"list.#ml"));
-}
-
-TFileItem& AddItem(TFileList& List, const std::wstring& Name = L"") {
-  List.Items.push_back(std::make_unique<TFileItem>());
-  List.Items.back()->Owner = &List;
-  List.Items.back()->FileName = Name;
-  return *List.Items.back();
 }
 
 std::string Header() {
@@ -65,6 +37,7 @@ std::string Header() {
 // ---------------------------------------------------------------------------------------------
 // Writer
 
+// The file of an empty document; an entry with markup characters and without time or hash.
 TEST(XMLWriter, EmptyDocumentAndEscapedEntry) {
   TFileList list;
   list.Modified = true;
@@ -94,53 +67,12 @@ TEST(XMLWriter, EmptyDocumentAndEscapedEntry) {
       << text;
 }
 
-TEST(XMLWriter, EverySettingAndField) {
-  TFileList list;
-  list.UpdateFolder = L"C:\\data";
-  list.UpdateMask = L"*.iso";
-  list.UpdateFind = false;
-  list.UpdateMode = umSize | umHash;
-  list.UpdateRecurse = false;
-  list.UpdateHash = "SHA1";
-  list.UpdateCode = "";
-  list.LastUpdate = 3287174400 + 32700;
-  list.VerifyFolder = L"D:\\";
-  list.VerifyTime = true;
-  list.VerifySize = false;
-  TFileItem& item = AddItem(list, L"x.bin");
-  item.FileSize = 1234567890123;
-  item.FileTime = 3287174400 + 32700;
-  item.HashType = "CRC32";
-  item.HashCode = "UU";
-  item.HashValue = "<&>";
-  EXPECT_EQ(Saved(list), Header() +
-                             "  <updateFolder>C:\\data</updateFolder>\n"
-                             "  <updateMask>*.iso</updateMask>\n"
-                             "  <updateFind>Disabled</updateFind>\n"
-                             "  <updateMode>Size, Hash</updateMode>\n"
-                             "  <updateRecurse>Disabled</updateRecurse>\n"
-                             "  <updateHash>SHA1</updateHash>\n"
-                             "  <updateTime>9:5:0</updateTime>\n"
-                             "  <updateDate>2004-2-29</updateDate>\n"
-                             "  <verifyFolder>D:\\</verifyFolder>\n"
-                             "  <verifyTime/>\n"
-                             "  <verifySize>Disabled</verifySize>\n"
-                             "  <jurnItem>\n"
-                             "    <fileName>x.bin</fileName>\n"
-                             "    <fileSize>1234567890123</fileSize>\n"
-                             "    <fileTime>9:5:0</fileTime>\n"
-                             "    <fileDate>2004-2-29</fileDate>\n"
-                             "    <fileHash type=\"CRC32\" code=\"UU\">&lt;&amp;&gt;</fileHash>\n"
-                             "  </jurnItem>\n"
-                             "</jurnValt>\n");
-}
-
 // Characters outside the BMP as one four-byte sequence; what XML cannot carry as U+FFFD; CR as a
 // reference so that a reader does not turn CR LF into LF.
 TEST(XMLWriter, CharactersEveryReaderAccepts) {
   TFileList list;
   AddItem(list, L"\U0001F600\xD800x\xDC00\x01\x7F\x00E9").FileNote = L"a\r\nb\tc";
-  AddItem(list).FileNote = std::wstring(1 << 20, L'\x4E2D') + L"&";  // more than a write block
+  AddItem(list, L"").FileNote = std::wstring(1 << 20, L'\x4E2D') + L"&";  // more than a write block
   const std::string text = Saved(list);
   EXPECT_NE(
       text.find("<fileName>\xF0\x9F\x98\x80\xEF\xBF\xBDx\xEF\xBF\xBD\xEF\xBF\xBD\x7F\xC3\xA9<"),
@@ -189,9 +121,8 @@ std::string AwkwardNarrow(std::mt19937& Random, unsigned MaxLength) {
 // Every setting and every awkward value: the bytes stay those this writer has always written
 // (their MD5 below), whatever is done to make it faster.
 TEST(XMLWriter, AwkwardDocumentsKeepTheirBytes) {
-  constexpr int64_t lastSecond = (int64_t{2958465} + 1) * 86400 - 1;  // 9999-12-31 23:59:59
   const int64_t times[] = {
-      0, -1, 1, 86399, 86400, 3287174400 + 32700, lastSecond, lastSecond + 1, INT64_MAX};
+      0, -1, 1, 86399, 86400, 3287174400 + 32700, LastSecond, LastSecond + 1, INT64_MAX};
   const int64_t sizes[] = {-1, -2, 0, 1, 9, 10, 4294967296, INT64_MAX, INT64_MIN};
   const char* types[] = {"MD5", "CRC32", "SHA1", "", "MD\t5\n\"'<&>\r"};
   const char* codes[] = {"HEX", "MIME64", "UU", "XX", ""};
@@ -213,7 +144,7 @@ TEST(XMLWriter, AwkwardDocumentsKeepTheirBytes) {
     for (int i = 0; i < 40; ++i) {
       TFileItem& item = AddItem(list, AwkwardText(random, 12));
       item.FileNote = random() % 2 ? AwkwardText(random, 8) : L"";
-      item.FileTime = random() % 2 ? times[random() % std::size(times)] : random() % lastSecond;
+      item.FileTime = random() % 2 ? times[random() % std::size(times)] : random() % LastSecond;
       const int64_t bits = random();
       item.FileSize = random() % 2 ? sizes[random() % std::size(sizes)] : bits << (random() % 32);
       item.HashType = types[random() % 5];
@@ -233,7 +164,7 @@ TEST(XMLWriter, AwkwardDocumentsKeepTheirBytes) {
 
   // Narrow text beyond ASCII is read in the ANSI code page.
   TFileList list;
-  TFileItem& item = AddItem(list);
+  TFileItem& item = AddItem(list, L"");
   item.HashType = "\xC4";
   item.HashValue = "a\xE9<";
   std::string type, value;
@@ -260,7 +191,7 @@ TEST(XMLWriter, ReplacesOnlyAWritableFileAndKeepsItsMarks) {
   CloseHandle(h);
   EXPECT_TRUE(list.Modified);
   EXPECT_EQ(ReadBytes(name), "previous");
-  EXPECT_EQ(folder.Files(), 1u);  // no new file left behind
+  EXPECT_EQ(folder.Count(), 1u);  // no new file left behind
 
   EXPECT_THROW(list.SaveToXML(folder.File(L"missing\\list.#ml")), EFCreateError);
   EXPECT_TRUE(list.Modified);
@@ -276,7 +207,7 @@ TEST(XMLWriter, ReplacesOnlyAWritableFileAndKeepsItsMarks) {
   EXPECT_EQ(ReadBytes(name), "previous");
   EXPECT_EQ(GetFileAttributesW(name.c_str()) & ~DWORD{FILE_ATTRIBUTE_ARCHIVE},
             DWORD{FILE_ATTRIBUTE_READONLY});
-  EXPECT_EQ(folder.Files(), 1u);
+  EXPECT_EQ(folder.Count(), 1u);
 
   // A failure in the middle of writing, after a first block went to disk.
   SetFileAttributesW(name.c_str(), FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM);
@@ -288,14 +219,14 @@ TEST(XMLWriter, ReplacesOnlyAWritableFileAndKeepsItsMarks) {
       },
       EWriteError);
   EXPECT_EQ(ReadBytes(name), "previous");
-  EXPECT_EQ(folder.Files(), 1u);
+  EXPECT_EQ(folder.Count(), 1u);
 
   EXPECT_TRUE(list.SaveToXML(name));
   EXPECT_FALSE(list.Modified);
   EXPECT_NE(ReadBytes(name).find("<fileName>new</fileName>"), std::string::npos);
   EXPECT_EQ(GetFileAttributesW(name.c_str()) & ~DWORD{FILE_ATTRIBUTE_ARCHIVE},
             DWORD{FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM});
-  EXPECT_EQ(folder.Files(), 1u);
+  EXPECT_EQ(folder.Count(), 1u);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -356,26 +287,54 @@ INSTANTIATE_TEST_SUITE_P(BothParsers, XMLReader,
                                                                             : "BuiltinInPieces");
                          });
 
-// Flags count as true unless "Disabled"; a load leaves the document unmodified.
-TEST_P(XMLReader, FlagsAndTimes) {
+// Flags count as true unless "Disabled"; times add up in any order; text is taken as written,
+// and the reader accepts more than the writer emits. A load leaves the document unmodified.
+TEST_P(XMLReader, FlagsTimesAndText) {
   List.Modified = true;
   const TLoad r = LoadBody(
       "<updateFind></updateFind><updateRecurse>DISABLED</updateRecurse>"
       "<verifySize> disabled</verifySize><verifyTime>yes</verifyTime>"
       "<jurnItem><fileDate>2004-2-29</fileDate></jurnItem>"
       "<jurnItem><fileTime>1:0:0</fileTime><fileTime>0:0:5</fileTime></jurnItem>"
-      "<updateDate>2004-2-29</updateDate><updateTime>9:5:0</updateTime>");
+      "<updateDate>2004-2-29</updateDate><updateTime>9:5:0</updateTime>\n"
+      "  <jurnItem>\n"
+      "    <fileName>first\n"
+      "    second</fileName>\n"
+      "    <fileNote>  </fileNote>\n"
+      "    <fileHash code=\"UU\" type=\"CRC32\" other=\"x\">&lt;a&amp;&#x42;&#13;</fileHash>\n"
+      "  </jurnItem>\n"
+      "  <jurnItem><fileName>\xF0\x9F\x98\x80&#x1F600;&#233;\r\n<![CDATA[<&>]]></fileName>"
+      "<fileNote>a\rb</fileNote></jurnItem>\n"
+      "<!-- a comment --><?pi data?>"
+      "<jurnItem><updateMask>*.txt</updateMask><fileSize>$10</fileSize><unknown a='1'/>"
+      "<fileSize2>5</fileSize2></jurnItem>"
+      "<jurnItem><fileSize>12x</fileSize><fileDate>bad</fileDate><fileTime>9:5</fileTime>"
+      "</jurnItem>"
+      "<jurnItem><fileSize> -0x1F</fileSize></jurnItem>"
+      "<updateMode>size, HASH, empty, , what</updateMode>");
   ASSERT_TRUE(r.Ok) << r.Message;
   EXPECT_EQ(r.Message, L"untouched");
   EXPECT_FALSE(List.Modified);
   EXPECT_TRUE(List.UpdateFind && List.VerifySize && List.VerifyTime);
   EXPECT_FALSE(List.UpdateRecurse);
-  // Times add up in any order.
-  ASSERT_EQ(List.GetCount(), 2);
+  ASSERT_EQ(List.GetCount(), 7);
   EXPECT_EQ(List.Items[0]->Owner, &List);
   EXPECT_EQ(List.Items[0]->FileTime, 3287174400);
   EXPECT_EQ(List.Items[1]->FileTime, 3605);
   EXPECT_EQ(List.LastUpdate, 3287174400 + 32700);
+  const TFileItem& a = *List.Items[2];
+  EXPECT_EQ(a.FileName, L"first\n    second");
+  EXPECT_EQ(a.FileNote, L"  ");
+  EXPECT_EQ(a.HashType + a.HashCode, "CRC32UU");
+  EXPECT_EQ(a.HashValue, CarriageReturnsSurvive() ? "<a&B\r" : "<a&B\n");
+  EXPECT_EQ(List.Items[3]->FileName, L"\U0001F600\U0001F600\u00E9\n<&>");
+  EXPECT_EQ(List.Items[3]->FileNote, L"a\nb");
+  EXPECT_EQ(List.UpdateMask, L"*.txt");
+  EXPECT_EQ(List.Items[4]->FileSize, 16);
+  EXPECT_EQ(List.Items[5]->FileSize, -1);
+  EXPECT_EQ(List.Items[5]->FileTime, 0);
+  EXPECT_EQ(List.Items[6]->FileSize, -31);
+  EXPECT_EQ(List.UpdateMode, umSize | umHash);
 
   List.UpdateFind = false;
   ASSERT_TRUE(LoadBody("<updateFind/><verifySize>Disabled</verifySize>").Ok);
@@ -386,12 +345,11 @@ TEST_P(XMLReader, FlagsAndTimes) {
 // Every time the reader takes is saved as texts it reads back: a date and a time of day that add
 // up to more than the last second of 31 December 9999 make an unknown time.
 TEST_P(XMLReader, TimesAtTheEdgesOfTheDateRangeReadBack) {
-  constexpr int64_t last = (int64_t{2958465} + 1) * 86400 - 1;
   const struct {
     const char* Date;
     const char* Time;
     int64_t Expected;
-  } cases[] = {{"9999-12-31", "23:59:59", last},
+  } cases[] = {{"9999-12-31", "23:59:59", LastSecond},
                {"9999-12-31", "24:0:0", 0},
                {"9999-12-31", "65535:59:59", 0},
                {"0001-01-01", "0:0:1", 367 * int64_t{86400} + 1},  // a two-digit year: 1901
@@ -422,42 +380,6 @@ TEST_P(XMLReader, TimesAtTheEdgesOfTheDateRangeReadBack) {
   EXPECT_EQ(List.Items[0]->FileTime, 0);
 }
 
-// Text is taken as written; the reader accepts more than the writer emits.
-TEST_P(XMLReader, TextAndWhatTheWriterDoesNotEmit) {
-  const TLoad r = LoadBody(
-      "  <jurnItem>\n"
-      "    <fileName>first\n"
-      "    second</fileName>\n"
-      "    <fileNote>  </fileNote>\n"
-      "    <fileHash code=\"UU\" type=\"CRC32\" other=\"x\">&lt;a&amp;&#x42;&#13;</fileHash>\n"
-      "  </jurnItem>\n"
-      "  <jurnItem><fileName>\xF0\x9F\x98\x80&#x1F600;&#233;\r\n<![CDATA[<&>]]></fileName>"
-      "<fileNote>a\rb</fileNote></jurnItem>\n"
-      "<!-- a comment --><?pi data?>"
-      "<jurnItem><updateMask>*.txt</updateMask><fileSize>$10</fileSize><unknown a='1'/>"
-      "<fileSize2>5</fileSize2></jurnItem>"
-      "<jurnItem><fileSize>12x</fileSize><fileDate>bad</fileDate><fileTime>9:5</fileTime>"
-      "</jurnItem>"
-      "<jurnItem><fileSize> -0x1F</fileSize></jurnItem>"
-      "<updateMode>size, HASH, empty, , what</updateMode>");
-  ASSERT_TRUE(r.Ok) << r.Message;
-  ASSERT_EQ(List.GetCount(), 5);
-  const TFileItem& a = *List.Items[0];
-  EXPECT_EQ(a.FileName, L"first\n    second");
-  EXPECT_EQ(a.FileNote, L"  ");
-  EXPECT_EQ(a.HashType, "CRC32");
-  EXPECT_EQ(a.HashCode, "UU");
-  EXPECT_EQ(a.HashValue, CarriageReturnsSurvive() ? "<a&B\r" : "<a&B\n");
-  EXPECT_EQ(List.Items[1]->FileName, L"\U0001F600\U0001F600\u00E9\n<&>");
-  EXPECT_EQ(List.Items[1]->FileNote, L"a\nb");
-  EXPECT_EQ(List.UpdateMask, L"*.txt");
-  EXPECT_EQ(List.Items[2]->FileSize, 16);
-  EXPECT_EQ(List.Items[3]->FileSize, -1);
-  EXPECT_EQ(List.Items[3]->FileTime, 0);
-  EXPECT_EQ(List.Items[4]->FileSize, -31);
-  EXPECT_EQ(List.UpdateMode, umSize | umHash);
-}
-
 // Well-formed XML of another kind is named as such; the document stays as it was.
 TEST_P(XMLReader, OtherRootIsNoChecksumFile) {
   AddItem(List, L"kept");
@@ -474,8 +396,10 @@ TEST_P(XMLReader, OtherRootIsNoChecksumFile) {
   EXPECT_EQ(List.UpdateMask, L"");
 }
 
-TEST_P(XMLReader, TruncatedFileKeepsTheEntriesReadSoFar) {
-  const TLoad r = Load(
+// A failed load keeps the entries read so far: a file cut short, and an impossible date that
+// raises inside the event and ends the load with its message.
+TEST_P(XMLReader, FailedLoadKeepsTheEntriesReadSoFar) {
+  TLoad r = Load(
       "<?xml version=\"1.0\"?>\n<jurnValt>\n"
       "  <jurnItem>\n    <fileName>one</fileName>\n  </jurnItem>\n"
       "  <jurnItem>\n    <fileName>two</fileName>\n  </jurnItem>\n"
@@ -489,34 +413,20 @@ TEST_P(XMLReader, TruncatedFileKeepsTheEntriesReadSoFar) {
   EXPECT_EQ(List.Items[0]->FileName, L"one");
   EXPECT_EQ(List.Items[1]->FileName, L"two");
   EXPECT_EQ(List.Items[2]->FileName, L"");
-}
 
-// Nesting deeper than any checksum file fails like other malformed markup.
-TEST_P(XMLReader, MalformedMarkupFails) {
-  std::string deep;
-  for (int i = 0; i < 100000; ++i) deep += "<a>";
-  for (const std::string& body : {std::string("<jurnItem></fileName>"), std::string("<a>\x01</a>"),
-                                  std::string("<a b='1' b='2'/>"), std::string("<a>&unknown;</a>"),
-                                  std::string("<a>&#1;</a>"), std::string("<a>caf\xE9</a>"),
-                                  std::string("<a b='<'/>"), deep}) {
-    SCOPED_TRACE(body.substr(0, 30));
-    const TLoad r = LoadBody(body);
-    EXPECT_FALSE(r.Ok);
-    EXPECT_NE(r.Message, L"untouched");
-    EXPECT_FALSE(r.Message.empty());
-    EXPECT_GE(r.Line, MSXML() ? 1 : 3);  // Wine's msxml3 counts lines its own way
-  }
-  for (const char* text : {"", "<?xml version=\"1.0\"?>", "<jurnValt></jurnValt><x/>",
-                           "<?xml version=\"1.0\" encoding=\"no-such\"?><jurnValt/>"}) {
-    SCOPED_TRACE(text);
-    const TLoad r = Load(text);
-    EXPECT_FALSE(r.Message.empty());
-    EXPECT_NE(r.Message, L"untouched");
-  }
+  List.Clear();
+  r = LoadBody(
+      "<jurnItem><fileName>a</fileName></jurnItem>\n"
+      "<jurnItem><fileDate>2004-2-30</fileDate></jurnItem>\n"
+      "<jurnItem><fileName>c</fileName></jurnItem>\n");
+  EXPECT_FALSE(r.Ok);
+  EXPECT_EQ(r.Message, L"Invalid argument to date encode");
+  EXPECT_EQ(r.Line, 4);
+  EXPECT_EQ(List.GetCount(), 2);
 }
 
 // What XML forbids fails with either parser wherever it stands and however the file is encoded;
-// the built-in parser names the place of the fault.
+// so does malformed markup. The built-in parser names the place of the fault.
 TEST_P(XMLReader, RejectsWhatXMLForbids) {
   const std::string declaration = "<?xml version=\"1.0\"?>";
   // A checksum file whose root starts line 2, so the piece in the entry starts at column 21.
@@ -531,6 +441,8 @@ TEST_P(XMLReader, RejectsWhatXMLForbids) {
     return bytes;
   };
   const std::string nul(1, '\0');
+  std::string deep;
+  for (int i = 0; i < 100000; ++i) deep += "<a>";
   struct TCase {
     std::string Bytes;
     int32_t Line, Column;
@@ -558,9 +470,20 @@ TEST_P(XMLReader, RejectsWhatXMLForbids) {
       // Namespace prefixes that are not declared, or declared as nothing.
       {file(declaration, "<p:x/>"), 2, 22},
       {file(declaration, "<x xmlns:p=\"\"/>"), 2, 24},
+      // Malformed markup, nesting deeper than any checksum file, no root, an unknown encoding.
+      {file(declaration, "<jurnItem></fileName>"), 2, 41},
+      {file(declaration, "<a b='1' b='2'/>"), 2, 30},
+      {file(declaration, "<a>&unknown;</a>"), 2, 24},
+      {file(declaration, "<a>&#1;</a>"), 2, 24},
+      {file(declaration, "<a>caf\xE9</a>"), 2, 27},
+      {file(declaration, "<a b='<'/>"), 2, 27},
+      {file(declaration, deep), 2, 1551},
+      {"", 1, 1},
+      {declaration, 1, 22},
+      {"<?xml version=\"1.0\" encoding=\"no-such\"?><jurnValt/>", 1, 31},
   };
   for (const TCase& c : cases) {
-    SCOPED_TRACE(c.Bytes);
+    SCOPED_TRACE(c.Bytes.substr(0, 100));
     const TLoad r = Load(c.Bytes);
     EXPECT_FALSE(r.Ok);
     EXPECT_FALSE(r.Message.empty());
@@ -570,6 +493,8 @@ TEST_P(XMLReader, RejectsWhatXMLForbids) {
       EXPECT_EQ(r.Column, c.Column);
     }
   }
+  // After a complete root the document stands; what follows is still reported.
+  EXPECT_NE(Load("<jurnValt></jurnValt><x/>").Message, L"untouched");
 }
 
 // Their well-formed neighbours load; attribute defaults of the internal subset count.
@@ -589,18 +514,6 @@ TEST_P(XMLReader, AcceptsWhatXMLAllows) {
   EXPECT_EQ(List.Items[0]->FileName, L"a]]b");
   EXPECT_EQ(List.Items[0]->HashType, "SHA1");
   EXPECT_EQ(List.Items[0]->HashValue, "ab");
-}
-
-// An impossible date raises inside the event; the load ends failed with that message.
-TEST_P(XMLReader, ExceptionInAnEventFailsTheLoad) {
-  const TLoad r = LoadBody(
-      "<jurnItem><fileName>a</fileName></jurnItem>\n"
-      "<jurnItem><fileDate>2004-2-30</fileDate></jurnItem>\n"
-      "<jurnItem><fileName>c</fileName></jurnItem>\n");
-  EXPECT_FALSE(r.Ok);
-  EXPECT_EQ(r.Message, L"Invalid argument to date encode");
-  EXPECT_EQ(r.Line, 4);
-  EXPECT_EQ(List.GetCount(), 2);
 }
 
 // No declaration means UTF-8; a declared encoding and a byte-order mark are honoured.
@@ -672,19 +585,6 @@ TEST_P(XMLReader, ReadsAFileByItsWidePath) {
 
 namespace {
 
-constexpr int64_t LastSecond = (int64_t{2958465} + 1) * 86400 - 1;  // 9999-12-31 23:59:59
-
-std::wstring RandomText(std::mt19937& Random, int MaxLength) {
-  static const std::wstring pieces[] = {L"a",      L"Z",      L"0",      L" ",          L"&",
-                                        L"<",      L">",      L"\"",     L"'",          L"\\",
-                                        L"\u00E9", L"\u0416", L"\u4E2D", L"\U0001F600", L"&amp;",
-                                        L"]]>",    L"\r\n",   L"\n",     L"\t",         L"."};
-  std::wstring text;
-  const int n = std::uniform_int_distribution<int>(0, MaxLength)(Random);
-  for (int i = 0; i < n; ++i) text += pieces[Random() % std::size(pieces)];
-  return text;
-}
-
 int64_t RandomTime(std::mt19937& Random) {
   const int64_t picks[] = {0, 1, LastSecond,
                            std::uniform_int_distribution<int64_t>(1, LastSecond)(Random)};
@@ -694,20 +594,20 @@ int64_t RandomTime(std::mt19937& Random) {
 void FillRandom(TFileList& List, std::mt19937& Random, int Count) {
   static const char* types[] = {"MD5", "CRC32", "SHA1"};
   static const char* codes[] = {"HEX", "MIME64", "UU", "XX"};
-  List.UpdateFolder = RandomText(Random, 6);
-  List.UpdateMask = RandomText(Random, 3);
+  List.UpdateFolder = AwkwardText(Random, 6);
+  List.UpdateMask = AwkwardText(Random, 3);
   List.UpdateFind = Random() % 2;
   List.UpdateMode = static_cast<TUpdateModes>(Random() % 8);
   List.UpdateRecurse = Random() % 2;
   List.UpdateHash = types[Random() % 3];
   List.UpdateCode = codes[Random() % 4];
-  List.VerifyFolder = RandomText(Random, 6);
+  List.VerifyFolder = AwkwardText(Random, 6);
   List.VerifyTime = Random() % 2;
   List.VerifySize = Random() % 2;
   List.LastUpdate = RandomTime(Random);
   for (int i = 0; i < Count; ++i) {
-    TFileItem& item = AddItem(List, RandomText(Random, 12));
-    item.FileNote = RandomText(Random, 8);
+    TFileItem& item = AddItem(List, AwkwardText(Random, 12));
+    item.FileNote = AwkwardText(Random, 8);
     item.FileTime = RandomTime(Random);
     const int64_t sizes[] = {-1, 0, 1, INT64_MAX, static_cast<int64_t>(Random())};
     item.FileSize = sizes[Random() % 5];
@@ -762,7 +662,7 @@ TEST_P(XMLReader, RandomDocumentsRoundTrip) {
 TEST_P(XMLReader, DamagedFilesFailCleanly) {
   std::mt19937 random(21 + GetParam());
   TFileList source;
-  FillRandom(source, random, 12);
+  FillRandom(source, random, 6);
   const std::wstring good = Folder.File(L"good.#ml");
   ASSERT_TRUE(source.SaveToXML(good));
   const std::string valid = ReadBytes(good);
@@ -783,7 +683,7 @@ TEST_P(XMLReader, DamagedFilesFailCleanly) {
   DWORD handlesBefore = 0, handlesAfter = 0;
   GetProcessHandleCount(GetCurrentProcess(), &handlesBefore);
   int loaded = 0, failed = 0;
-  for (int round = 0; round < 1500; ++round) {
+  for (int round = 0; round < 500; ++round) {
     const std::string bytes = round == 0 ? valid : Damaged(valid, random);
     List.Clear();
     WriteBytes(Folder.File(L"in.#ml"), bytes);
@@ -801,7 +701,7 @@ TEST_P(XMLReader, DamagedFilesFailCleanly) {
         EXPECT_GE(r.Line, 1) << round;
       }
     }
-    if (GetParam() == ParserBuiltinInPieces && round < 400) {
+    if (GetParam() == ParserBuiltinInPieces) {
       const std::string pieces = result(r);
       for (size_t window : {size_t(1) << 30, size_t(1 + random() % 200)}) {
         BuiltinParseWindow = window;
