@@ -20,29 +20,27 @@ std::wstring AssertionMessage(const std::function<void()>& Call) {
 }  // namespace
 
 // Each setter: the same value leaves the document clean, another value (letter case counts)
-// marks it.
-TEST(FileItem, SettersMarkModifiedOnlyOnChange) {
+// marks it. On an entry without a document every setter raises an assertion naming its line,
+// before it stores anything.
+TEST(FileItem, SettersMarkModifiedOnlyOnChangeAndNeedADocument) {
   struct Case {
-    const char* Name;
+    int Line;
     std::function<void(TFileItem&)> SetSame, SetOther;
   };
   const Case cases[] = {
-      {"FileName", [](TFileItem& i) { i.SetFileName(L"a\\b.txt"); },
+      {304, [](TFileItem& i) { i.SetFileName(L"a\\b.txt"); },
        [](TFileItem& i) { i.SetFileName(L"a\\B.txt"); }},
-      {"FileTime", [](TFileItem& i) { i.SetFileTime(0); }, [](TFileItem& i) { i.SetFileTime(1); }},
-      {"FileSize", [](TFileItem& i) { i.SetFileSize(-1); },
+      {310, [](TFileItem& i) { i.SetFileTime(0); }, [](TFileItem& i) { i.SetFileTime(1); }},
+      {316, [](TFileItem& i) { i.SetFileSize(-1); },
        [](TFileItem& i) { i.SetFileSize(int64_t{1} << 40); }},
-      {"HashType", [](TFileItem& i) { i.SetHashType("MD5"); },
-       [](TFileItem& i) { i.SetHashType("md5"); }},
-      {"HashCode", [](TFileItem& i) { i.SetHashCode("HEX"); },
-       [](TFileItem& i) { i.SetHashCode("hex"); }},
-      {"HashValue", [](TFileItem& i) { i.SetHashValue(""); },
-       [](TFileItem& i) { i.SetHashValue("00"); }},
-      {"FileNote", [](TFileItem& i) { i.SetFileNote(L""); },
+      {322, [](TFileItem& i) { i.SetHashType("MD5"); }, [](TFileItem& i) { i.SetHashType("md5"); }},
+      {328, [](TFileItem& i) { i.SetHashCode("HEX"); }, [](TFileItem& i) { i.SetHashCode("hex"); }},
+      {334, [](TFileItem& i) { i.SetHashValue(""); }, [](TFileItem& i) { i.SetHashValue("00"); }},
+      {340, [](TFileItem& i) { i.SetFileNote(L""); },
        [](TFileItem& i) { i.SetFileNote(L"\u00e9t\u00e9"); }},
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE(c.Name);
+    SCOPED_TRACE(c.Line);
     TFileList list;
     TFileItem& item = AddItem(list, L"a\\b.txt");  // a new entry has the defaults
     c.SetSame(item);
@@ -52,6 +50,15 @@ TEST(FileItem, SettersMarkModifiedOnlyOnChange) {
     list.Modified = false;
     c.SetOther(item);
     EXPECT_FALSE(list.Modified) << "the value was not stored";
+
+    TFileItem loose;
+    loose.FileName = L"a\\b.txt";
+    for (const auto& set : {c.SetSame, c.SetOther})
+      EXPECT_EQ(AssertionMessage([&] { set(loose); }),
+                L"Assertion failure (data, line " + std::to_wstring(c.Line) + L")");
+    loose.Owner = &list;
+    c.SetSame(loose);
+    EXPECT_FALSE(list.Modified) << "stored before the check";
   }
 
   TFileList list;
@@ -71,92 +78,54 @@ TEST(FileItem, SettersMarkModifiedOnlyOnChange) {
   EXPECT_TRUE(list.Modified);
 }
 
-// Even a setter that would change nothing checks the owner first.
-TEST(FileItem, AssertionsNameTheirLine) {
-  TFileItem item;
-  EXPECT_EQ(AssertionMessage([&] { item.SetFileName(L"x"); }),
-            L"Assertion failure (data, line 304)");
-  EXPECT_EQ(AssertionMessage([&] { item.SetFileTime(5); }), L"Assertion failure (data, line 310)");
-  EXPECT_EQ(AssertionMessage([&] { item.SetFileSize(5); }), L"Assertion failure (data, line 316)");
-  EXPECT_EQ(AssertionMessage([&] { item.SetHashType("MD5"); }),
-            L"Assertion failure (data, line 322)");
-  EXPECT_EQ(AssertionMessage([&] { item.SetHashCode("UU"); }),
-            L"Assertion failure (data, line 328)");
-  EXPECT_EQ(AssertionMessage([&] { item.SetHashValue("x"); }),
-            L"Assertion failure (data, line 334)");
-  EXPECT_EQ(AssertionMessage([&] { item.SetFileNote(L"x"); }),
-            L"Assertion failure (data, line 340)");
-  EXPECT_TRUE(item.FileName.empty() && item.HashValue.empty() && item.FileNote.empty());
-  EXPECT_EQ(item.FileTime, 0);
-  EXPECT_EQ(item.FileSize, -1);
-  EXPECT_EQ(item.HashCode, "HEX");
-
-  TFileList list;
-  AddItem(list, L"a");
-  EXPECT_EQ(list.GetItem(0)->FileName, L"a");
-  EXPECT_EQ(AssertionMessage([&] { list.GetItem(1); }), L"Assertion failure (data, line 353)");
-  EXPECT_EQ(AssertionMessage([&] { list.GetItem(-1); }), L"Assertion failure (data, line 353)");
+// A new entry's defaults. Time and size count as changed only once a pass has judged the entry
+// and both values are known: a time above zero, a size not below it.
+TEST(FileItem, DefaultsAndTimeAndSizeChangeTests) {
+  const TFileItem fresh;
+  EXPECT_TRUE(fresh.FileTime == 0 && fresh.FileSize == -1 && fresh.NewSize == 0);
+  EXPECT_EQ(fresh.HashType + fresh.HashCode, "MD5HEX");
+  EXPECT_EQ(fresh.State, fsNone);
+  EXPECT_FALSE(fresh.TimeChanged() || fresh.SizeChanged() || fresh.HashChanged());
+  const struct {
+    TFileState State;
+    int64_t Stored, New;
+    bool Time, Size;
+  } cases[] = {{fsChanged, 1000, 999, true, true},  {fsChanged, 1000, 1000, false, false},
+               {fsChanged, 0, 5, false, true},      {fsChanged, -1, 5, false, false},
+               {fsChanged, 1000, -5, false, false}, {fsNone, 10, 7, false, false}};
+  for (const auto& c : cases) {
+    TFileItem item;
+    item.State = c.State;
+    item.FileTime = item.FileSize = c.Stored;
+    item.NewTime = item.NewSize = c.New;
+    EXPECT_EQ(item.TimeChanged(), c.Time) << c.Stored << " " << c.New;
+    EXPECT_EQ(item.SizeChanged(), c.Size) << c.Stored << " " << c.New;
+  }
 }
 
-TEST(FileItem, TimeAndSizeChangeTests) {
-  TFileItem item;
-  item.State = fsChanged;
-  item.NewTime = 1000;
-  EXPECT_FALSE(item.TimeChanged()) << "stored time unknown";
-  item.FileTime = 1000;
-  EXPECT_FALSE(item.TimeChanged());
-  item.NewTime = 999;
-  EXPECT_TRUE(item.TimeChanged());
-  item.NewTime = -5;
-  EXPECT_FALSE(item.TimeChanged());
-
-  item.FileSize = 0;
-  item.NewSize = 5;
-  EXPECT_TRUE(item.SizeChanged());
-  item.NewSize = 0;
-  EXPECT_FALSE(item.SizeChanged());
-  item.FileSize = -1;
-  item.NewSize = 5;
-  EXPECT_FALSE(item.SizeChanged());
-
-  // Before a pass has judged the entry nothing is coloured as changed.
-  item.FileSize = 10;
-  item.NewSize = 0;
-  item.NewTime = 7;
-  item.State = fsNone;
-  EXPECT_FALSE(item.SizeChanged() || item.TimeChanged());
-}
-
-// Hex values compare ignoring case; the other encodings' alphabets are case-sensitive.
+// Hex values compare ignoring case; the other encodings' alphabets are case-sensitive; an
+// unregistered encoding, a missing value and an entry not judged yet are no change.
 TEST(FileItem, HashChangeTestFollowsTheEncodersCaseRule) {
   RegisterStandardClasses();
-  TFileItem item;
-  item.State = fsOK;
-  item.HashValue = "ABCD";
-  item.NewHash = "abcd";
-  EXPECT_FALSE(item.HashChanged());
-  item.NewHash = "ABCE";
-  EXPECT_TRUE(item.HashChanged());
-  item.NewHash = "ABCD0";
-  EXPECT_TRUE(item.HashChanged());
-  item.NewHash = "abcd";
-  for (const char* code : {"MIME64", "UU", "XX"}) {
-    item.HashCode = code;
-    EXPECT_TRUE(item.HashChanged()) << code;
+  const struct {
+    const char *Code, *Stored, *New;
+    TFileState State;
+    bool Changed;
+  } cases[] = {{"HEX", "ABCD", "abcd", fsOK, false}, {"HEX", "ABCD", "ABCE", fsOK, true},
+               {"HEX", "ABCD", "ABCD0", fsOK, true}, {"MIME64", "ABCD", "abcd", fsOK, true},
+               {"UU", "ABCD", "abcd", fsOK, true},   {"XX", "ABCD", "abcd", fsOK, true},
+               {"hex", "ABCD", "abcd", fsOK, false}, {"HEXi", "ABCD", "abcd", fsOK, false},
+               {"", "ABCD", "abcd", fsOK, false},    {"Binary", "ABCD", "abcd", fsOK, false},
+               {"MIME64", "ABCD", "", fsOK, false},  {"MIME64", "", "x", fsOK, false},
+               {"MIME64", "y", "x", fsNone, false}};
+  for (const auto& c : cases) {
+    TFileItem item;
+    item.HashCode = c.Code;
+    item.HashValue = c.Stored;
+    item.NewHash = c.New;
+    item.State = c.State;
+    EXPECT_EQ(item.HashChanged(), c.Changed) << c.Code << " " << c.Stored << " " << c.New;
   }
-  for (const char* code : {"hex", "HEXi", "", "Binary"}) {
-    item.HashCode = code;
-    EXPECT_FALSE(item.HashChanged()) << code << " is not registered";
-  }
-  item.HashCode = "MIME64";
-  item.NewHash.clear();
-  EXPECT_FALSE(item.HashChanged()) << "nothing computed";
-  item.NewHash = "x";
-  item.HashValue.clear();
-  EXPECT_FALSE(item.HashChanged()) << "nothing stored";
-  item.HashValue = "y";
-  item.State = fsNone;
-  EXPECT_FALSE(item.HashChanged()) << "not judged yet";
 }
 
 TEST(FileList, ClearRestoresTheDefaultsAndKeepsTheEvents) {
@@ -230,6 +199,9 @@ TEST(FileList, DeleteRemovesOwnEntriesAndMarksEvenForeignOnes) {
   EXPECT_TRUE(list.Modified);
   ASSERT_EQ(list.GetCount(), 1);
   EXPECT_EQ(list.GetItem(0)->FileName, L"c");
+  for (int32_t index : {1, -1})
+    EXPECT_EQ(AssertionMessage([&] { list.GetItem(index); }),
+              L"Assertion failure (data, line 353)");
 }
 
 TEST(FileList, RaisersGoOnWithoutHandlersAndPassTheAnswersOn) {
