@@ -1,6 +1,17 @@
 // List view: the selected rows on the clipboard.
+//
+// A long selection makes every format hundreds of megabytes, and the clipboard keeps each one
+// as it is handed over. So each cell's text is asked for once, into the Unicode text (which is
+// one of the formats), and every other format is written from that straight into the memory
+// handed to the clipboard: a first walk over the cells measures it, a second fills it.
+#include <climits>
 #include <cstdio>
 #include <cstring>
+#include <cwchar>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
 
 #include "ui/listview.h"
 
@@ -8,155 +19,380 @@ namespace ui {
 
 namespace {
 
-std::string ToCodePage(const std::wstring& text, UINT codePage) {
-  if (text.empty()) return {};
-  int n = WideCharToMultiByte(codePage, 0, text.data(), static_cast<int>(text.size()), nullptr, 0,
-                              nullptr, nullptr);
-  std::string out(n > 0 ? n : 0, '\0');
-  if (n > 0)
-    WideCharToMultiByte(codePage, 0, text.data(), static_cast<int>(text.size()), out.data(), n,
-                        nullptr, nullptr);
-  return out;
-}
-
-// A CSV field: quoted when it holds the separator, a quote or a line break.
-void AppendCsvField(std::wstring& out, const std::wstring& text, const std::wstring& separator) {
-  if (text.find_first_of(L"\"\r\n") == std::wstring::npos &&
-      (separator.empty() || text.find(separator) == std::wstring::npos)) {
-    out += text;
-    return;
-  }
-  out += L'"';
-  for (wchar_t c : text) {
-    if (c == L'"') out += L'"';
-    out += c;
-  }
-  out += L'"';
-}
-
 std::wstring ListSeparator() {
   wchar_t buf[8] = {};
   if (!GetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_SLIST, buf, 8) || !buf[0]) return L",";
   return buf;
 }
 
-std::string HtmlEscaped(const std::wstring& text) {
-  std::string out;
-  for (char c : ToCodePage(text, CP_UTF8)) {
-    switch (c) {
-      case '&': out += "&amp;"; break;
-      case '<': out += "&lt;"; break;
-      case '>': out += "&gt;"; break;
-      case '"': out += "&quot;"; break;
-      default: out += c;
-    }
-  }
-  return out;
-}
-
-std::string RtfEscaped(const std::wstring& text) {
-  std::string out;
-  for (wchar_t c : text) {
-    if (c == L'\\' || c == L'{' || c == L'}') {
-      out += '\\';
-      out += static_cast<char>(c);
-    } else if (c >= 0x20 && c < 0x80) {
-      out += static_cast<char>(c);
-    } else {
-      out += "\\u" + std::to_string(static_cast<int16_t>(c)) + "?";
-    }
-  }
-  return out;
-}
-
-// Every format at once, a row at a time, so that a long selection is held only as the texts
-// that go to the clipboard.
-class ClipWriter {
+// Global memory for the clipboard; freed unless handed over.
+class Global {
  public:
-  ClipWriter(const std::vector<int>& widths, const std::wstring& fontName)
-      : separator_(ListSeparator()) {
-    html_ = "<table border=\"1\" cellspacing=\"0\">\r\n";
-    rtf_ = "{\\rtf1\\ansi\\ansicpg" + std::to_string(GetACP()) +
-           "\\deff0{\\fonttbl{\\f0\\fswiss " + RtfEscaped(fontName) + ";}}\r\n";
-    // Cell edges from the column widths: pixels at 96 dpi, 15 twips each.
+  explicit Global(size_t size) : handle_(GlobalAlloc(GMEM_MOVEABLE, size ? size : 1)) {
+    data_ = handle_ ? static_cast<char*>(GlobalLock(handle_)) : nullptr;
+  }
+  ~Global() {
+    if (data_) GlobalUnlock(handle_);
+    if (handle_) GlobalFree(handle_);
+  }
+  Global(const Global&) = delete;
+  Global& operator=(const Global&) = delete;
+  char* Data() const { return data_; }
+  // Hands the memory to the clipboard; true when it took it.
+  bool SetClipboard(UINT format) {
+    if (!data_) return false;
+    GlobalUnlock(handle_);
+    data_ = nullptr;
+    if (!SetClipboardData(format, handle_)) return false;
+    handle_ = nullptr;
+    return true;
+  }
+
+ private:
+  HGLOBAL handle_;
+  char* data_ = nullptr;
+};
+
+// Output of the format writers: counting bytes in the first walk, storing them in the second.
+struct Measure {
+  size_t Size = 0;
+  size_t Written() const { return Size; }
+  void Put(char) { ++Size; }
+  void Put(const char*, size_t n) { Size += n; }
+  template <size_t N>
+  void Put(const char (&)[N]) {
+    Size += N - 1;
+  }
+  void PutAscii(const wchar_t*, size_t n) { Size += n; }
+  // Text in a code page: how long it will be.
+  void PutInCodePage(UINT codePage, const wchar_t* s, size_t n) {
+    if (n)
+      Size +=
+          WideCharToMultiByte(codePage, 0, s, static_cast<int>(n), nullptr, 0, nullptr, nullptr);
+  }
+};
+
+struct Store {
+  char* At;
+  char* Start;
+  size_t Written() const { return static_cast<size_t>(At - Start); }
+  void Put(char c) { *At++ = c; }
+  void Put(const char* s, size_t n) {
+    std::memcpy(At, s, n);
+    At += n;
+  }
+  template <size_t N>
+  void Put(const char (&s)[N]) {
+    Put(s, N - 1);
+  }
+  // Code units below 0x80, one byte each.
+  void PutAscii(const wchar_t* s, size_t n) {
+    for (size_t i = 0; i < n; ++i) At[i] = static_cast<char>(s[i]);
+    At += n;
+  }
+  void PutInCodePage(UINT codePage, const wchar_t* s, size_t n) {
+    if (n)
+      At += WideCharToMultiByte(codePage, 0, s, static_cast<int>(n), At, INT_MAX, nullptr, nullptr);
+  }
+};
+
+// The rows as the Unicode text has them: cells separated by tabs, each row ended by a line
+// break. A cell's end is the next tab or line break, unless the cell holds one itself; those
+// cells are noted with their lengths.
+class CellText {
+ public:
+  explicit CellText(size_t columns) : columns_(columns) {}
+
+  // The next cell of the row; a row has Columns cells.
+  void Add(const std::wstring& cell) {
+    bool breaks = false;
+    for (wchar_t c : cell) breaks |= c == L'\t' || c == L'\r' || c == L'\n';
+    if (breaks) odd_.push_back({cells_, cell.size()});
+    text_ += cell;
+    if (++cells_ % columns_)
+      text_ += L'\t';
+    else
+      text_.append(L"\r\n", 2);
+  }
+  // Makes room for Rows rows in all, judged by the rows so far, so that a long text is not
+  // copied over and over as it grows.
+  void Expect(size_t rows) {
+    if (Rows()) text_.reserve(text_.size() / Rows() * rows * 9 / 8);
+  }
+  size_t Rows() const { return cells_ / columns_; }
+  size_t Columns() const { return columns_; }
+  const std::wstring& Text() const { return text_; }
+  // Gives up the text once it is stored elsewhere; the walks then read that copy.
+  void Release() {
+    size_ = text_.size();
+    std::wstring().swap(text_);
+  }
+
+  // Calls Cell(row, column, text, length) for every cell, in order, reading the cells from
+  // Text (the released text as stored elsewhere).
+  template <class F>
+  void Walk(const wchar_t* text, F&& Cell) const {
+    size_t at = 0, cell = 0, odd = 0;
+    for (size_t row = 0; row < Rows(); ++row)
+      for (size_t column = 0; column < columns_; ++column, ++cell) {
+        const bool last = column + 1 == columns_;
+        size_t length;
+        if (odd < odd_.size() && odd_[odd].first == cell) {
+          length = odd_[odd++].second;
+        } else {
+          const wchar_t* end = std::wmemchr(text + at, last ? L'\r' : L'\t', size_ - at);
+          length = static_cast<size_t>(end - (text + at));
+        }
+        Cell(row, column, text + at, length);
+        at += length + (last ? 2 : 1);
+      }
+  }
+
+ private:
+  size_t columns_;
+  size_t cells_ = 0;
+  size_t size_ = 0;
+  std::wstring text_;
+  std::vector<std::pair<size_t, size_t>> odd_;  // cell number, length
+};
+
+// Which code units below 0x80 a format takes as they are.
+struct AsciiSet {
+  bool In[128];
+  template <class F>
+  explicit AsciiSet(F&& plain) {
+    for (int c = 0; c < 128; ++c) In[c] = plain(static_cast<wchar_t>(c));
+  }
+  bool operator()(wchar_t c) const { return c < 0x80 && In[c]; }
+};
+const AsciiSet HtmlPlain([](wchar_t c) {
+  return c != L'&' && c != L'<' && c != L'>' && c != L'"';
+});
+const AsciiSet RtfPlain([](wchar_t c) {
+  return c >= 0x20 && c != L'\\' && c != L'{' && c != L'}';
+});
+
+// Puts the run of code units from I that a format takes as they are; returns where it ends.
+template <class Out>
+size_t PutPlain(Out& out, const wchar_t* s, size_t i, size_t n, const AsciiSet& plain) {
+  size_t end = i;
+  while (end < n && plain(s[end])) ++end;
+  out.PutAscii(s + i, end - i);
+  return end;
+}
+
+// HTML: UTF-8, with the markup characters escaped. A surrogate without its partner becomes
+// U+FFFD, as the system's conversion makes it.
+template <class Out>
+void PutHtml(Out& out, const wchar_t* s, size_t n) {
+  for (size_t i = 0; i < n;) {
+    if ((i = PutPlain(out, s, i, n, HtmlPlain)) == n) break;
+    const unsigned c = s[i++];
+    if (c < 0x80) {
+      switch (c) {
+        case '&':
+          out.Put("&amp;");
+          break;
+        case '<':
+          out.Put("&lt;");
+          break;
+        case '>':
+          out.Put("&gt;");
+          break;
+        default:
+          out.Put("&quot;");
+      }
+    } else if (c < 0x800) {
+      out.Put(static_cast<char>(0xC0 | c >> 6));
+      out.Put(static_cast<char>(0x80 | (c & 0x3F)));
+    } else if (c >= 0xD800 && c < 0xDC00 && i < n && s[i] >= 0xDC00 && s[i] < 0xE000) {
+      const unsigned u = 0x10000 + ((c - 0xD800) << 10) + (s[i++] - 0xDC00);
+      out.Put(static_cast<char>(0xF0 | u >> 18));
+      out.Put(static_cast<char>(0x80 | (u >> 12 & 0x3F)));
+      out.Put(static_cast<char>(0x80 | (u >> 6 & 0x3F)));
+      out.Put(static_cast<char>(0x80 | (u & 0x3F)));
+    } else {
+      const unsigned u = c >= 0xD800 && c < 0xE000 ? 0xFFFD : c;
+      out.Put(static_cast<char>(0xE0 | u >> 12));
+      out.Put(static_cast<char>(0x80 | (u >> 6 & 0x3F)));
+      out.Put(static_cast<char>(0x80 | (u & 0x3F)));
+    }
+  }
+}
+
+// RTF: printable ASCII as it is, its specials escaped, every other code unit as \uN? (N signed).
+template <class Out>
+void PutRtf(Out& out, const wchar_t* s, size_t n) {
+  for (size_t i = 0; i < n;) {
+    if ((i = PutPlain(out, s, i, n, RtfPlain)) == n) break;
+    const wchar_t c = s[i++];
+    if (c == L'\\' || c == L'{' || c == L'}') {
+      out.Put('\\');
+      out.Put(static_cast<char>(c));
+    } else {
+      char number[16];
+      const int length = std::snprintf(number, sizeof number, "\\u%d?", static_cast<int16_t>(c));
+      out.Put(number, static_cast<size_t>(length));
+    }
+  }
+}
+
+// The formats of the selection, each measured and then written by the same code.
+class ClipFormats {
+ public:
+  ClipFormats(const CellText& cells, const wchar_t* text, size_t length,
+              const std::vector<int>& widths, const std::wstring& fontName)
+      : cells_(cells),
+        text_(text),
+        length_(length),
+        separator_(ListSeparator()),
+        fontName_(fontName) {
     rtfRow_ = "\\trowd\\trgaph60";
     int right = 0;
     for (int w : widths) rtfRow_ += "\\cellx" + std::to_string(right += w * 15);
     rtfRow_ += "\r\n";
+    // Plain ASCII passes the ANSI code page unchanged, so rows of it need no conversion.
+    wchar_t ascii[127];
+    char bytes[127 * 2];
+    for (int c = 1; c < 128; ++c) ascii[c - 1] = static_cast<wchar_t>(c);
+    asciiSame_ =
+        WideCharToMultiByte(CP_ACP, 0, ascii, 127, bytes, sizeof bytes, nullptr, nullptr) == 127;
+    for (int c = 1; c < 128 && asciiSame_; ++c) asciiSame_ = bytes[c - 1] == c;
+    Measure measure;
+    measure.PutInCodePage(CP_ACP, separator_.data(), separator_.size());
+    separatorAnsi_.resize(measure.Size);
+    Store store{separatorAnsi_.data(), separatorAnsi_.data()};
+    store.PutInCodePage(CP_ACP, separator_.data(), separator_.size());
   }
 
-  void Row(const std::vector<std::wstring>& cells, bool header) {
-    const char* tag = header ? "th" : "td";
-    std::wstring csvRow;
-    html_ += "<tr>";
-    rtf_ += rtfRow_;
-    for (size_t i = 0; i < cells.size(); ++i) {
-      if (i) {
-        text_ += L'\t';
-        csvRow += separator_;
+  // Measures a format, then writes it into memory of exactly its size and the text's
+  // terminating NUL; nullptr when there is no memory for it.
+  template <class F>
+  static std::unique_ptr<Global> Build(F&& write) {
+    Measure measure;
+    write(measure);
+    auto memory = std::make_unique<Global>(measure.Size + 1);
+    if (!memory->Data()) return nullptr;
+    Store store{memory->Data(), memory->Data()};
+    write(store);
+    *store.At = 0;
+    return memory;
+  }
+
+  // CSV: a field is quoted (its quotes doubled) when it holds the separator, a quote or a line
+  // break. The text is in the ANSI code page, which maps each character on its own.
+  template <class Out>
+  void Csv(Out& out) {
+    std::wstring quoted;
+    cells_.Walk(text_, [&](size_t, size_t column, const wchar_t* s, size_t n) {
+      if (column) out.Put(separatorAnsi_.data(), separatorAnsi_.size());
+      // One look at the cell tells whether it needs quotes and whether it is plain ASCII.
+      const wchar_t separator = separator_.size() == 1 ? separator_[0] : L'"';
+      bool quote = false, ascii = asciiSame_;
+      for (size_t i = 0; i < n; ++i) {
+        const wchar_t c = s[i];
+        quote |= c == L'"' || c == L'\r' || c == L'\n' || c == separator;
+        ascii &= c < 0x80;
       }
-      text_ += cells[i];
-      AppendCsvField(csvRow, cells[i], separator_);
-      html_ += std::string("<") + tag + ">" + HtmlEscaped(cells[i]) + "</" + tag + ">";
-      rtf_ += header ? "\\intbl\\b " + RtfEscaped(cells[i]) + "\\b0\\cell "
-                     : "\\intbl " + RtfEscaped(cells[i]) + "\\cell ";
-    }
-    text_ += L"\r\n";
-    csv_ += ToCodePage(csvRow + L"\r\n", CP_ACP);
-    html_ += "</tr>\r\n";
-    rtf_ += "\\row\r\n";
+      if (separator_.size() > 1 && !quote)
+        quote = std::wstring_view(s, n).find(separator_) != std::wstring_view::npos;
+      if (!quote) {
+        PutAnsi(out, s, n, ascii);
+      } else {
+        quoted.assign(1, L'"');
+        for (size_t i = 0; i < n; ++i) {
+          if (s[i] == L'"') quoted += L'"';
+          quoted += s[i];
+        }
+        quoted += L'"';
+        PutAnsi(out, quoted.data(), quoted.size(), ascii);
+      }
+      if (column + 1 == cells_.Columns()) out.Put("\r\n");
+    });
   }
 
-  // Each text once built; taking one frees the writer's copy (a long selection makes them big).
-  std::wstring TakeUnicodeText() { return std::move(text_); }
-  const std::wstring& UnicodeText() const { return text_; }
-  std::string TakeCsv() { return std::move(csv_); }
-  std::string TakeRtf() { return std::move(rtf_) + "}"; }
-  // CF_HTML: a description of offsets, then the document with the table as its fragment.
-  std::string TakeHtml() {
-    const std::string fragment = std::move(html_) + "</table>";
-    const char* head =
+  template <class Out>
+  void Text(Out& out) {
+    out.PutInCodePage(CP_ACP, text_, length_);
+  }
+
+  template <class Out>
+  void Html(Out& out) {
+    static const char head[] =
         "Version:0.9\r\nStartHTML:%010zu\r\nEndHTML:%010zu\r\nStartFragment:%010zu\r\n"
         "EndFragment:%010zu\r\n";
-    const std::string before = "<html><body>\r\n<!--StartFragment-->";
-    const std::string after = "<!--EndFragment-->\r\n</body></html>";
+    static const char before[] = "<html><body>\r\n<!--StartFragment-->";
+    static const char after[] = "<!--EndFragment-->\r\n</body></html>";
     char buf[160];
-    const size_t headLength =
-        std::snprintf(buf, sizeof buf, head, size_t{0}, size_t{0}, size_t{0}, size_t{0});
-    const size_t startFragment = headLength + before.size();
-    const size_t endFragment = startFragment + fragment.size();
-    const size_t endHtml = endFragment + after.size();
-    std::snprintf(buf, sizeof buf, head, headLength, endHtml, startFragment, endFragment);
-    return buf + before + fragment + after;
+    const size_t headLength = static_cast<size_t>(
+        std::snprintf(buf, sizeof buf, head, size_t{0}, size_t{0}, size_t{0}, size_t{0}));
+    const size_t startFragment = headLength + sizeof before - 1;
+    const size_t endFragment = startFragment + htmlFragment_;
+    std::snprintf(buf, sizeof buf, head, headLength, endFragment + sizeof after - 1, startFragment,
+                  endFragment);
+    out.Put(buf, headLength);
+    out.Put(before);
+    const size_t start = out.Written();
+    out.Put("<table border=\"1\" cellspacing=\"0\">\r\n");
+    cells_.Walk(text_, [&](size_t row, size_t column, const wchar_t* s, size_t n) {
+      if (!column) out.Put("<tr>");
+      out.Put(row ? "<td>" : "<th>", 4);
+      PutHtml(out, s, n);
+      out.Put(row ? "</td>" : "</th>", 5);
+      if (column + 1 == cells_.Columns()) out.Put("</tr>\r\n");
+    });
+    out.Put("</table>");
+    htmlFragment_ = out.Written() - start;  // the measuring walk tells the writing one
+    out.Put(after);
+  }
+
+  template <class Out>
+  void Rtf(Out& out) {
+    out.Put("{\\rtf1\\ansi\\ansicpg");
+    const std::string codePage = std::to_string(GetACP());
+    out.Put(codePage.data(), codePage.size());
+    out.Put("\\deff0{\\fonttbl{\\f0\\fswiss ");
+    PutRtf(out, fontName_.data(), fontName_.size());
+    out.Put(";}}\r\n");
+    cells_.Walk(text_, [&](size_t row, size_t column, const wchar_t* s, size_t n) {
+      if (!column) out.Put(rtfRow_.data(), rtfRow_.size());
+      out.Put(row ? "\\intbl " : "\\intbl\\b ", row ? 7 : 9);
+      PutRtf(out, s, n);
+      if (row)
+        out.Put("\\cell ");
+      else
+        out.Put("\\b0\\cell ");
+      if (column + 1 == cells_.Columns()) out.Put("\\row\r\n");
+    });
+    out.Put('}');
   }
 
  private:
-  std::wstring separator_;
-  std::wstring text_;
-  std::string csv_, html_, rtf_, rtfRow_;
-};
-
-bool SetClipboardBytes(UINT format, const void* data, size_t size) {
-  HGLOBAL mem = GlobalAlloc(GMEM_MOVEABLE, size ? size : 1);
-  if (!mem) return false;
-  if (void* p = GlobalLock(mem)) {
-    std::memcpy(p, data, size);
-    GlobalUnlock(mem);
+  // Text in the ANSI code page; Ascii: all of it is plain ASCII, which that code page keeps.
+  template <class Out>
+  static void PutAnsi(Out& out, const wchar_t* s, size_t n, bool ascii) {
+    if (ascii)
+      out.PutAscii(s, n);
+    else
+      out.PutInCodePage(CP_ACP, s, n);
   }
-  if (SetClipboardData(format, mem)) return true;
-  GlobalFree(mem);
-  return false;
-}
 
-bool SetClipboardString(UINT format, const std::string& text) {
-  return SetClipboardBytes(format, text.c_str(), text.size() + 1);
-}
+  const CellText& cells_;
+  const wchar_t* text_;
+  size_t length_;
+  std::wstring separator_;
+  std::string separatorAnsi_;
+  const std::wstring& fontName_;
+  std::string rtfRow_;
+  bool asciiSame_ = false;
+  size_t htmlFragment_ = 0;
+};
 
 }  // namespace
 
 const std::vector<std::wstring>& ListView::ClipboardFormats() {
   static const std::vector<std::wstring> formats = {
-      L"CSV",         L"HTML Format",      L"Plain text", L"Rich Text Format Without Objects",
+      L"CSV",          L"HTML Format",      L"Plain text", L"Rich Text Format Without Objects",
       L"Unicode text", L"Virtual Tree Data"};
   return formats;
 }
@@ -164,41 +400,55 @@ const std::vector<std::wstring>& ListView::ClipboardFormats() {
 bool ListView::CopyToClipboard() {
   if (!HandleAllocated() || SelectedCount() == 0) return false;
   const std::vector<int> order = ColumnOrder();
+  if (order.empty()) return false;  // no cells to copy
+  const std::vector<int> rows = SelectedRows();
   std::vector<int> widths;
-  std::vector<std::wstring> cells;
+  CellText cells(order.size());
   for (int column : order) {
     widths.push_back(ColumnWidth(column));
-    cells.push_back(ColumnCaption(column));
+    cells.Add(ColumnCaption(column));
   }
-  ClipWriter writer(widths, fontName_);
-  writer.Row(cells, true);
-  std::string rows(sizeof(ListClipData), '\0');
+  Global tree(sizeof(ListClipData) + rows.size() * sizeof(ListClipRow));
+  if (!tree.Data()) return false;
   ListClipData head{GetCurrentProcessId(), 0, reinterpret_cast<uintptr_t>(Handle())};
-  IterateSelected([&](ListNode* node) {
-    for (size_t i = 0; i < order.size(); ++i) {
-      cells[i].clear();
-      if (OnGetText) OnGetText(node, order[i], cells[i]);
+  std::wstring cell;
+  for (int row : rows) {
+    if (head.Count == 1024) cells.Expect(rows.size() + 1);
+    ListNode* node = GetNode(row);
+    if (!node) continue;
+    for (int column : order) {
+      cell.clear();
+      if (OnGetText) OnGetText(node, column, cell);
+      cells.Add(cell);
     }
-    writer.Row(cells, false);
-    ListClipRow row{node->Index, 0, reinterpret_cast<uintptr_t>(node->Data)};
-    rows.append(reinterpret_cast<const char*>(&row), sizeof row);
-    ++head.Count;
-  });
-  std::memcpy(rows.data(), &head, sizeof head);
+    const ListClipRow r{node->Index, 0, reinterpret_cast<uintptr_t>(node->Data)};
+    std::memcpy(tree.Data() + sizeof head + head.Count++ * sizeof r, &r, sizeof r);
+  }
+  std::memcpy(tree.Data(), &head, sizeof head);
+
+  // The Unicode text first, so that its building copy can go before the others are made.
+  const size_t length = cells.Text().size();
+  Global unicode((length + 1) * sizeof(wchar_t));
+  if (!unicode.Data()) return false;
+  std::memcpy(unicode.Data(), cells.Text().c_str(), (length + 1) * sizeof(wchar_t));
+  cells.Release();
+  const auto* text = reinterpret_cast<const wchar_t*>(unicode.Data());
+
+  ClipFormats formats(cells, text, length, widths, fontName_);
+  auto csv = ClipFormats::Build([&](auto& out) { formats.Csv(out); });
+  auto html = ClipFormats::Build([&](auto& out) { formats.Html(out); });
+  auto ansi = ClipFormats::Build([&](auto& out) { formats.Text(out); });
+  auto rtf = ClipFormats::Build([&](auto& out) { formats.Rtf(out); });
+  if (!csv || !html || !ansi || !rtf) return false;
 
   if (!OpenClipboard(Handle())) return false;
   EmptyClipboard();
-  bool ok = SetClipboardString(RegisterClipboardFormatW(L"CSV"), writer.TakeCsv()) &&
-            SetClipboardString(RegisterClipboardFormatW(L"HTML Format"), writer.TakeHtml()) &&
-            SetClipboardString(CF_TEXT, ToCodePage(writer.UnicodeText(), CP_ACP)) &&
-            SetClipboardString(RegisterClipboardFormatW(L"Rich Text Format Without Objects"),
-                               writer.TakeRtf());
-  if (ok) {
-    const std::wstring text = writer.TakeUnicodeText();
-    ok = SetClipboardBytes(CF_UNICODETEXT, text.c_str(), (text.size() + 1) * sizeof(wchar_t)) &&
-         SetClipboardBytes(RegisterClipboardFormatW(L"Virtual Tree Data"), rows.data(),
-                           rows.size());
-  }
+  const bool ok =
+      csv->SetClipboard(RegisterClipboardFormatW(L"CSV")) &&
+      html->SetClipboard(RegisterClipboardFormatW(L"HTML Format")) && ansi->SetClipboard(CF_TEXT) &&
+      rtf->SetClipboard(RegisterClipboardFormatW(L"Rich Text Format Without Objects")) &&
+      unicode.SetClipboard(CF_UNICODETEXT) &&
+      tree.SetClipboard(RegisterClipboardFormatW(L"Virtual Tree Data"));
   CloseClipboard();
   return ok;
 }

@@ -6,17 +6,9 @@
 
 #include "hash/registry.h"
 #include "tests/app/mainlist_fixture.h"
+#include "tests/clipboard.h"
 
 namespace {
-
-std::string ClipBytes(UINT format) {
-  HANDLE h = GetClipboardData(format);
-  if (!h) return {};
-  const char* p = static_cast<const char*>(GlobalLock(h));
-  std::string bytes(p, GlobalSize(h));
-  GlobalUnlock(h);
-  return bytes;
-}
 
 std::string ClipText(UINT format) {
   std::string bytes = ClipBytes(format);

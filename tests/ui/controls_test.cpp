@@ -2,6 +2,9 @@
 // in code.
 #include <gtest/gtest.h>
 
+#include <cstring>
+
+#include "tests/clipboard.h"
 #include "ui/actions.h"
 #include "ui/app.h"
 #include "ui/bars.h"
@@ -86,6 +89,35 @@ class TestForm : public ui::Form {
     return false;
   }
 };
+
+// Awkward cells for the copy: every format's escaping, non-ASCII, non-BMP, a lone surrogate.
+const wchar_t* const ClipCells[5][3] = {
+    {L"plain", L"a,b;c", L"say \"hi\""},
+    {L"not", L"selected", L""},
+    {L"<b>&amp;</b> \"q\"", L"back\\slash {brace} }", L"tab\there"},
+    {L"line\r\nbreak", L"caf\u00e9 \u0416 \u6F22", L"\U0001F600 non-BMP"},
+    {L"", L"lone \xD800 x \xDC00", L"\x7F del \x01 ctl \x8000 \xFFFF \xDBFF"}};
+
+template <size_t N>
+std::string Bytes(const char (&literal)[N]) {
+  return std::string(literal, N - 1);
+}
+
+void CopyAwkwardRows(TestForm& form) {
+  form.List.OnInitNode = [](ui::ListNode* n) {
+    n->Data = reinterpret_cast<void*>(0x1000 + n->Index);
+  };
+  form.List.OnGetText = [](ui::ListNode* n, int column, std::wstring& text) {
+    text = ClipCells[n->Index][column];
+  };
+  form.List.AddColumn(L"Two", 60, LVCFMT_LEFT);
+  form.List.AddColumn(L"Th{r}ee\\", 80, LVCFMT_RIGHT);
+  form.List.SetColumnPosition(2, 0);
+  form.List.SetRowCount(5);
+  form.List.SelectAll();
+  form.List.SetRowSelected(1, false);
+  ASSERT_TRUE(form.List.CopyToClipboard());
+}
 
 class UiTest : public ::testing::Test {
  protected:
@@ -347,6 +379,95 @@ TEST_F(UiTest, ListRowsTheFocusMovesOutOfViewComeIntoTheMiddle) {
   EXPECT_EQ(top(), 1000 - page);
   key(VK_HOME);
   EXPECT_EQ(top(), 0);
+}
+
+// The copy's formats, byte for byte, for cells that need every kind of escaping (selected rows in
+// display order, columns in display order, the header first).
+TEST_F(UiTest, CopyPutsEveryFormatByteForByte) {
+  wchar_t separator[8] = {};
+  GetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_SLIST, separator, 8);
+  if (GetACP() != 1252 || std::wstring(separator) != L",")
+    GTEST_SKIP() << "written for code page 1252 and a comma between list items";
+  CopyAwkwardRows(form);
+  ASSERT_TRUE(OpenClipboard(form.Handle()));
+  auto expect = [](const wchar_t* name, UINT id, const std::string& bytes) {
+    const std::string got = ClipBytes(id ? id : RegisterClipboardFormatW(name));
+    EXPECT_EQ(got.substr(0, bytes.size()), bytes) << ui::ToUtf8(name ? name : L"");
+  };
+  // clang-format off
+  expect(L"CSV", 0, Bytes(
+      "Th{r}ee\\,File,Two\r\n"
+      "\"say \"\"hi\"\"\",plain,\"a,b;c\"\r\n"
+      "tab\there,\"<b>&amp;</b> \"\"q\"\"\",back\\slash {brace} }\r\n"
+      "?? non-BMP,\"line\r\n"
+      "break\",caf\351 ? ?\r\n"
+      "\177 del \001 ctl ? ? ?,,lone ? x ?\r\n"
+      "\000"));
+  expect(L"HTML Format", 0, Bytes(
+      "Version:0.9\r\n"
+      "StartHTML:0000000105\r\n"
+      "EndHTML:0000000592\r\n"
+      "StartFragment:0000000139\r\n"
+      "EndFragment:0000000558\r\n"
+      "<html><body>\r\n"
+      "<!--StartFragment--><table border=\"1\" cellspacing=\"0\">\r\n"
+      "<tr><th>Th{r}ee\\</th><th>File</th><th>Two</th></tr>\r\n"
+      "<tr><td>say &quot;hi&quot;</td><td>plain</td><td>a,b;c</td></tr>\r\n"
+      "<tr><td>tab\there</td><td>&lt;b&gt;&amp;amp;&lt;/b&gt; &quot;q&quot;</td><td>back\\slash {brace} }</td></tr>\r\n"
+      "<tr><td>\360\237\230\200 non-BMP</td><td>line\r\n"
+      "break</td><td>caf\303\251 \320\226 \346\274\242</td></tr>\r\n"
+      "<tr><td>\177 del \001 ctl \350\200\200 \357\277\277 \357\277\275</td><td></td><td>lone \357\277\275 x \357\277\275</td></tr>\r\n"
+      "</table><!--EndFragment-->\r\n"
+      "</body></html>\000"));
+  expect(L"Plain text", CF_TEXT, Bytes(
+      "Th{r}ee\\\tFile\tTwo\r\n"
+      "say \"hi\"\tplain\ta,b;c\r\n"
+      "tab\there\t<b>&amp;</b> \"q\"\tback\\slash {brace} }\r\n"
+      "?? non-BMP\tline\r\n"
+      "break\tcaf\351 ? ?\r\n"
+      "\177 del \001 ctl ? ? ?\t\tlone ? x ?\r\n"
+      "\000"));
+  expect(L"Rich Text Format Without Objects", 0, Bytes(
+      "{\\rtf1\\ansi\\ansicpg1252\\deff0{\\fonttbl{\\f0\\fswiss MS Sans Serif;}}\r\n"
+      "\\trowd\\trgaph60\\cellx1200\\cellx2700\\cellx3600\r\n"
+      "\\intbl\\b Th\\{r\\}ee\\\\\\b0\\cell \\intbl\\b File\\b0\\cell \\intbl\\b Two\\b0\\cell \\row\r\n"
+      "\\trowd\\trgaph60\\cellx1200\\cellx2700\\cellx3600\r\n"
+      "\\intbl say \"hi\"\\cell \\intbl plain\\cell \\intbl a,b;c\\cell \\row\r\n"
+      "\\trowd\\trgaph60\\cellx1200\\cellx2700\\cellx3600\r\n"
+      "\\intbl tab\\u9?here\\cell \\intbl <b>&amp;</b> \"q\"\\cell \\intbl back\\\\slash \\{brace\\} \\}\\cell \\row\r\n"
+      "\\trowd\\trgaph60\\cellx1200\\cellx2700\\cellx3600\r\n"
+      "\\intbl \\u-10179?\\u-8704? non-BMP\\cell \\intbl line\\u13?\\u10?break\\cell \\intbl caf\\u233? \\u1046? \\u28450?\\cell \\row\r\n"
+      "\\trowd\\trgaph60\\cellx1200\\cellx2700\\cellx3600\r\n"
+      "\\intbl \177 del \\u1? ctl \\u-32768? \\u-1? \\u-9217?\\cell \\intbl \\cell \\intbl lone \\u-10240? x \\u-9216?\\cell \\row\r\n"
+      "}\000"));
+  // clang-format on
+  std::wstring text;
+  for (int row : {-1, 0, 2, 3, 4})
+    for (int column : {2, 0, 1}) {
+      const wchar_t* const captions[] = {L"File", L"Two", L"Th{r}ee\\"};
+      text += row < 0 ? captions[column] : ClipCells[row][column];
+      text += column == 1 ? L"\r\n" : L"\t";
+    }
+  const std::string unicode = ClipBytes(CF_UNICODETEXT);
+  ASSERT_GE(unicode.size(), (text.size() + 1) * sizeof(wchar_t));
+  EXPECT_EQ(std::wstring(reinterpret_cast<const wchar_t*>(unicode.data()), text.size() + 1),
+            text + L'\0');
+  // The list's own format: the rows' positions and data.
+  const std::string rows = ClipBytes(RegisterClipboardFormatW(L"Virtual Tree Data"));
+  ui::ListView::ListClipData head{};
+  ASSERT_GE(rows.size(), sizeof head + 4 * sizeof(ui::ListView::ListClipRow));
+  std::memcpy(&head, rows.data(), sizeof head);
+  EXPECT_EQ(head.ProcessId, GetCurrentProcessId());
+  EXPECT_EQ(head.Count, 4u);
+  EXPECT_EQ(head.List, reinterpret_cast<uintptr_t>(form.List.Handle()));
+  int i = 0;
+  for (int row : {0, 2, 3, 4}) {
+    ui::ListView::ListClipRow r{};
+    std::memcpy(&r, rows.data() + sizeof head + i++ * sizeof r, sizeof r);
+    EXPECT_EQ(r.Index, row);
+    EXPECT_EQ(r.Data, 0x1000u + row);
+  }
+  CloseClipboard();
 }
 
 TEST_F(UiTest, PagesShowOnlyTheirControls) {
