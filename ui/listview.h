@@ -97,6 +97,9 @@ class ListView : public Control {
   // (tab-separated text, CSV with the locale's list separator, an HTML and an RTF table) start
   // with a row of column captions. "Virtual Tree Data" is the list's own row format: a
   // ListClipData followed by one ListClipRow per row. False without a selection.
+  // The cells are taken now; each format is made from them when a paste first asks for it, and
+  // whatever was not asked for is made when the list goes, so a paste gets what was copied
+  // however the list changed since.
   bool CopyToClipboard();
   static const std::vector<std::wstring>& ClipboardFormats();
 
@@ -163,6 +166,12 @@ class ListView : public Control {
   SortDirection sortDirection_ = SortDirection::Ascending;
   std::vector<std::unique_ptr<ListNode>> rows_;
   std::wstring text_;  // the last cell text handed out
+  // Owns the clipboard after a copy and makes its formats when they are asked for.
+  class ClipOwner;
+  struct ClipOwnerFree {
+    void operator()(ClipOwner* owner) const;
+  };
+  std::unique_ptr<ClipOwner, ClipOwnerFree> clipOwner_;
 };
 
 }  // namespace ui

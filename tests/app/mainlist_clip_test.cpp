@@ -127,4 +127,21 @@ TEST_F(MainListTest, CopyPutsTheSelectedRowsInEveryFormat) {
   EXPECT_EQ(r[1].Index, 2);
   EXPECT_EQ(r[1].Data, reinterpret_cast<uintptr_t>(&b));
   CloseClipboard();
+
+  // A second copy replaces the first; closing the window before any paste leaves every format
+  // of it on the clipboard.
+  lv.SetRowSelected(0, false);
+  lv.SetRowSelected(2, false);
+  lv.SetRowSelected(1, true);
+  ASSERT_TRUE(lv.CopyToClipboard());
+  Form.reset();
+  ASSERT_TRUE(OpenClipboard(nullptr));
+  for (UINT id : ours) EXPECT_TRUE(IsClipboardFormatAvailable(id)) << id;
+  const std::wstring skipped = header + L"skipped\t\t\t\t\t\t\tMD5\tHexadecimal\r\n";
+  EXPECT_EQ(ClipText(CF_TEXT), Ansi(skipped));
+  h = GetClipboardData(CF_UNICODETEXT);
+  ASSERT_TRUE(h);
+  EXPECT_EQ(std::wstring(static_cast<const wchar_t*>(GlobalLock(h))), skipped);
+  GlobalUnlock(h);
+  CloseClipboard();
 }

@@ -382,17 +382,21 @@ TEST_F(UiTest, ListRowsTheFocusMovesOutOfViewComeIntoTheMiddle) {
 }
 
 // The copy's formats, byte for byte, for cells that need every kind of escaping (selected rows in
-// display order, columns in display order, the header first).
+// display order, columns in display order, the header first). They are those of the moment of
+// the copy, although the list changes and empties before the paste.
 TEST_F(UiTest, CopyPutsEveryFormatByteForByte) {
   wchar_t separator[8] = {};
   GetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_SLIST, separator, 8);
   if (GetACP() != 1252 || std::wstring(separator) != L",")
     GTEST_SKIP() << "written for code page 1252 and a comma between list items";
   CopyAwkwardRows(form);
+  form.List.OnGetText = [](ui::ListNode*, int, std::wstring& text) { text = L"later"; };
+  form.List.SetColumnWidth(0, 10);
+  form.List.SetRowCount(0);
   ASSERT_TRUE(OpenClipboard(form.Handle()));
   auto expect = [](const wchar_t* name, UINT id, const std::string& bytes) {
-    const std::string got = ClipBytes(id ? id : RegisterClipboardFormatW(name));
-    EXPECT_EQ(got.substr(0, bytes.size()), bytes) << ui::ToUtf8(name ? name : L"");
+    EXPECT_EQ(ClipBytes(id ? id : RegisterClipboardFormatW(name)), bytes)
+        << ui::ToUtf8(name ? name : L"");
   };
   // clang-format off
   expect(L"CSV", 0, Bytes(
@@ -449,13 +453,13 @@ TEST_F(UiTest, CopyPutsEveryFormatByteForByte) {
       text += column == 1 ? L"\r\n" : L"\t";
     }
   const std::string unicode = ClipBytes(CF_UNICODETEXT);
-  ASSERT_GE(unicode.size(), (text.size() + 1) * sizeof(wchar_t));
+  ASSERT_EQ(unicode.size(), (text.size() + 1) * sizeof(wchar_t));
   EXPECT_EQ(std::wstring(reinterpret_cast<const wchar_t*>(unicode.data()), text.size() + 1),
             text + L'\0');
   // The list's own format: the rows' positions and data.
   const std::string rows = ClipBytes(RegisterClipboardFormatW(L"Virtual Tree Data"));
   ui::ListView::ListClipData head{};
-  ASSERT_GE(rows.size(), sizeof head + 4 * sizeof(ui::ListView::ListClipRow));
+  ASSERT_EQ(rows.size(), sizeof head + 4 * sizeof(ui::ListView::ListClipRow));
   std::memcpy(&head, rows.data(), sizeof head);
   EXPECT_EQ(head.ProcessId, GetCurrentProcessId());
   EXPECT_EQ(head.Count, 4u);
