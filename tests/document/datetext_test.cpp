@@ -4,8 +4,9 @@
 #include "hash/daycount.h"
 #include "hash/errors.h"
 
-// Day and time texts without leading zeros, at the ends of the range and of a day, read back.
-// (Every day of the calendar is walked in the day count's own test.)
+// Day and time texts without leading zeros, at the ends of the range, of a minute, an hour and a
+// day, read back; so does every second of a day. (Every day of the calendar is walked in the day
+// count's own test.)
 TEST(DateText, FormatsWithoutLeadingZerosAndReadsBack) {
   constexpr int64_t last = (int64_t{2958465} + 1) * 86400 - 1;  // 9999-12-31 23:59:59
   const struct {
@@ -13,10 +14,12 @@ TEST(DateText, FormatsWithoutLeadingZerosAndReadsBack) {
     const wchar_t *Date, *Time;
   } texts[] = {{0, L"1899-12-30", L"0:0:0"},
                {59, L"1899-12-30", L"0:0:59"},
+               {60, L"1899-12-30", L"0:1:0"},
+               {3599, L"1899-12-30", L"0:59:59"},
+               {3600, L"1899-12-30", L"1:0:0"},
                {86399, L"1899-12-30", L"23:59:59"},
                {86400, L"1899-12-31", L"0:0:0"},
                {3287174400 + 32700, L"2004-2-29", L"9:5:0"},
-               {3287174400 + 3660, L"2004-2-29", L"1:1:0"},
                {-109205 * int64_t{86400}, L"1601-1-1", L"0:0:0"},
                {last, L"9999-12-31", L"23:59:59"}};
   for (const auto& t : texts) {
@@ -24,6 +27,7 @@ TEST(DateText, FormatsWithoutLeadingZerosAndReadsBack) {
     EXPECT_EQ(FormatTimeText(t.Seconds), t.Time);
     EXPECT_EQ(ParseDateText(t.Date) + ParseTimeText(t.Time), t.Seconds) << t.Seconds;
   }
+  for (int64_t s = 0; s < 86400; ++s) ASSERT_EQ(ParseTimeText(FormatTimeText(3287174400 + s)), s);
 }
 
 TEST(DateText, ParsesDates) {

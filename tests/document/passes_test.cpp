@@ -130,7 +130,8 @@ TEST_F(PassTest, ScanAddsNewFilesByMaskWithAndWithoutRecursion) {
   CharUpperW(upper.data());
   ASSERT_NE(upper, Tree.Root);
   ASSERT_TRUE(Prepare(upper));
-  EXPECT_EQ(IndexOf(L"sums.txt"), 5u);
+  ASSERT_EQ(Doc.Items.size(), 6u);
+  EXPECT_EQ(Doc.Items.back()->FileName, L"sums.txt");
 
   TFileList flat;
   flat.UpdateRecurse = false;

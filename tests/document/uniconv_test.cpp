@@ -58,8 +58,8 @@ TEST(WideStrings, Utf8AndAsciiTests) {
   // One- to three-byte sequences only.
   for (const char* yes : {"caf\xC3\xA9", "plain ASCII", "", "\xE2\x82\xAC"})
     EXPECT_TRUE(LooksLikeUTF8(yes)) << yes;
-  for (const char* no :
-       {"caf\xE9", "caf\xC3", "\x80", "\xE2\x82", "\xE2\x28\xAC", "\xF0\x9F\x98\x80"})
+  for (const char* no : {"caf\xE9", "caf\xC3", "\x80", "\xE2\x82", "\xE2\x28\xAC",
+                         "\xF0\x9F\x98\x80", "\xF0\x9F\x98"})
     EXPECT_FALSE(LooksLikeUTF8(no)) << no;
   EXPECT_TRUE(IsAsciiString(L""));
   EXPECT_TRUE(IsAsciiString(L"abc\x7F"));
