@@ -191,7 +191,7 @@ TEST(XMLWriter, ReplacesOnlyAWritableFileAndKeepsItsMarks) {
   CloseHandle(h);
   EXPECT_TRUE(list.Modified);
   EXPECT_EQ(ReadBytes(name), "previous");
-  EXPECT_EQ(folder.Count(), 1u);  // no new file left behind
+  EXPECT_EQ(FolderEntries(folder.Root).size(), 1u);  // no new file left behind
 
   EXPECT_THROW(list.SaveToXML(folder.File(L"missing\\list.#ml")), EFCreateError);
   EXPECT_TRUE(list.Modified);
@@ -207,7 +207,7 @@ TEST(XMLWriter, ReplacesOnlyAWritableFileAndKeepsItsMarks) {
   EXPECT_EQ(ReadBytes(name), "previous");
   EXPECT_EQ(GetFileAttributesW(name.c_str()) & ~DWORD{FILE_ATTRIBUTE_ARCHIVE},
             DWORD{FILE_ATTRIBUTE_READONLY});
-  EXPECT_EQ(folder.Count(), 1u);
+  EXPECT_EQ(FolderEntries(folder.Root).size(), 1u);
 
   // A failure in the middle of writing, after a first block went to disk.
   SetFileAttributesW(name.c_str(), FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM);
@@ -219,14 +219,14 @@ TEST(XMLWriter, ReplacesOnlyAWritableFileAndKeepsItsMarks) {
       },
       EWriteError);
   EXPECT_EQ(ReadBytes(name), "previous");
-  EXPECT_EQ(folder.Count(), 1u);
+  EXPECT_EQ(FolderEntries(folder.Root).size(), 1u);
 
   EXPECT_TRUE(list.SaveToXML(name));
   EXPECT_FALSE(list.Modified);
   EXPECT_NE(ReadBytes(name).find("<fileName>new</fileName>"), std::string::npos);
   EXPECT_EQ(GetFileAttributesW(name.c_str()) & ~DWORD{FILE_ATTRIBUTE_ARCHIVE},
             DWORD{FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM});
-  EXPECT_EQ(folder.Count(), 1u);
+  EXPECT_EQ(FolderEntries(folder.Root).size(), 1u);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -458,7 +458,7 @@ TEST_P(XMLReader, RejectsWhatXMLForbids) {
       {file(declaration + "\n" + declaration, ""), 2, 1},
       {file(declaration, "<?XmL x?>"), 2, 21},
       // "]]>" in text; processing instructions, comments and document types out of form.
-      {file(declaration, "<fileName>a]]>b</fileName>"), 2, 32},
+      {file(declaration, "<fileName>a]]></fileName>"), 2, 32},
       {file(declaration, "<?1pi x?>"), 2, 23},
       {file(declaration, "<?pi?x?>"), 2, 25},
       {file(declaration, "<!-- a -- b -->"), 2, 28},

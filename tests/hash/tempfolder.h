@@ -4,7 +4,9 @@
 // deeper than MAX_PATH work too; folder links inside are removed, never followed.
 #include <windows.h>
 
+#include <cwchar>
 #include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -33,6 +35,18 @@ inline std::string ReadBytes(const std::wstring& Path) {
   return bytes;
 }
 
+// What a folder holds, without "." and "..".
+inline std::vector<WIN32_FIND_DATAW> FolderEntries(const std::wstring& Folder) {
+  std::vector<WIN32_FIND_DATAW> entries;
+  WIN32_FIND_DATAW d;
+  HANDLE f = FindFirstFileW(Extended(Folder + L"*").c_str(), &d);
+  for (bool more = f != INVALID_HANDLE_VALUE; more; more = FindNextFileW(f, &d))
+    if (std::wcscmp(d.cFileName, L".") != 0 && std::wcscmp(d.cFileName, L"..") != 0)
+      entries.push_back(d);
+  if (f != INVALID_HANDLE_VALUE) FindClose(f);
+  return entries;
+}
+
 class TTempFolder {
  public:
   TTempFolder() {
@@ -57,35 +71,21 @@ class TTempFolder {
     if (Attributes) SetFileAttributesW(Extended(Root + Name).c_str(), Attributes);
     return Root + Name;
   }
-  // Files and folders directly inside.
-  size_t Count() const {
-    size_t n = 0;
-    Walk(Root, [&n](const std::wstring&, const WIN32_FIND_DATAW&) { ++n; });
-    return n;
-  }
 
   std::wstring Root;  // ends in a backslash
 
  private:
-  template <class F>
-  static void Walk(const std::wstring& Folder, F Visit) {
-    WIN32_FIND_DATAW d;
-    HANDLE f = FindFirstFileW(Extended(Folder + L"*").c_str(), &d);
-    for (bool more = f != INVALID_HANDLE_VALUE; more; more = FindNextFileW(f, &d))
-      if (std::wstring(d.cFileName) != L"." && std::wstring(d.cFileName) != L"..")
-        Visit(Folder + d.cFileName, d);
-    if (f != INVALID_HANDLE_VALUE) FindClose(f);
-  }
   static void Remove(const std::wstring& Folder) {
-    Walk(Folder, [](const std::wstring& Path, const WIN32_FIND_DATAW& d) {
-      SetFileAttributesW(Extended(Path).c_str(), FILE_ATTRIBUTE_NORMAL);
+    for (const WIN32_FIND_DATAW& d : FolderEntries(Folder)) {
+      const std::wstring path = Folder + d.cFileName;
+      SetFileAttributesW(Extended(path).c_str(), FILE_ATTRIBUTE_NORMAL);
       if (!(d.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-        DeleteFileW(Extended(Path).c_str());
+        DeleteFileW(Extended(path).c_str());
       else if (d.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)
-        RemoveDirectoryW(Extended(Path).c_str());
+        RemoveDirectoryW(Extended(path).c_str());
       else
-        Remove(Path + L"\\");
-    });
+        Remove(path + L"\\");
+    }
     RemoveDirectoryW(Extended(Folder).c_str());
   }
 };
