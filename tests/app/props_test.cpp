@@ -4,16 +4,14 @@
 #include "app/props.h"
 #include "document/data.h"
 #include "hash/registry.h"
-#include "ui/prompts.h"
+#include "tests/app/testkit.h"
 
 namespace {
 
 class PropsFormTest : public ::testing::Test {
  protected:
   void SetUp() override { RegisterStandardClasses(); }
-  void TearDown() override {
-    for (const std::wstring& f : Script.Failures()) ADD_FAILURE() << ui::ToUtf8(f);
-  }
+  void TearDown() override { ExpectNoFailures(Script); }
   // Shows the dialog over Doc; Drive acts on it while it is open and ends it.
   int Show(const std::function<void(TPropsForm&)>& Drive) {
     TPropsForm form(nullptr);
@@ -33,11 +31,7 @@ TEST_F(PropsFormTest, AFreshDocumentShowsItsDefaultsAndOKChangesNothing) {
   EXPECT_EQ(
       Show([](TPropsForm& f) {
         EXPECT_EQ(f.PageControl.ActivePage(), TPropsForm::VerifyPage);
-        EXPECT_TRUE(f.VerifyFolderEdit.Visible());
-        EXPECT_FALSE(f.MaskEdit.Visible());
-        EXPECT_EQ(f.UpdateFolderEdit.Text(), L"");
-        EXPECT_EQ(f.VerifyFolderEdit.Text(), L"");
-        EXPECT_EQ(f.MaskEdit.Text(), L"");
+        EXPECT_EQ(f.UpdateFolderEdit.Text() + f.VerifyFolderEdit.Text() + f.MaskEdit.Text(), L"");
         EXPECT_TRUE(f.RecurseBox.Checked() && f.FindNewBox.Checked());
         EXPECT_EQ(f.HashBox.Items(), (std::vector<std::wstring>{L"MD5", L"CRC32", L"SHA1"}));
         EXPECT_EQ(f.HashBox.Item(f.HashBox.ItemIndex()), L"MD5");
@@ -45,16 +39,14 @@ TEST_F(PropsFormTest, AFreshDocumentShowsItsDefaultsAndOKChangesNothing) {
         EXPECT_EQ(f.CodeBox.Count(), 4);
         EXPECT_TRUE(f.ModeAllBox.Checked());
         EXPECT_FALSE(f.ModeSizeBox.Checked() || f.ModeTimeBox.Checked() || f.ModeHashBox.Checked());
-        EXPECT_TRUE(f.SizeBox.Checked());
-        EXPECT_FALSE(f.TimeBox.Checked());
-        EXPECT_TRUE(f.PageControl.Choose(TPropsForm::UpdatePage));
-        EXPECT_TRUE(f.MaskEdit.Visible());
+        EXPECT_TRUE(f.SizeBox.Checked() && !f.TimeBox.Checked());
         f.OKButton.Click();
       }),
       IDOK);
   EXPECT_FALSE(Doc.Modified);
 }
 
+// The update window shares these boxes.
 TEST_F(PropsFormTest, TheModeBoxesKeepInStepAndOnlyTheConditionsAreSaved) {
   // Unchecking "for All files" checks the three conditions.
   Show([](TPropsForm& f) {
@@ -70,16 +62,19 @@ TEST_F(PropsFormTest, TheModeBoxesKeepInStepAndOnlyTheConditionsAreSaved) {
   Doc.UpdateMode = umTime;
   Show([](TPropsForm& f) {
     f.PageControl.Choose(TPropsForm::UpdatePage);
-    EXPECT_FALSE(f.ModeAllBox.Checked());
+    EXPECT_FALSE(f.ModeAllBox.Checked() || f.ModeSizeBox.Checked() || f.ModeHashBox.Checked());
     EXPECT_TRUE(f.ModeTimeBox.Checked());
-    EXPECT_FALSE(f.ModeSizeBox.Checked() || f.ModeHashBox.Checked());
-    f.ModeHashBox.Click();
-    EXPECT_FALSE(f.ModeAllBox.Checked());
-    f.ModeHashBox.Click();
     f.ModeTimeBox.Click();
     EXPECT_TRUE(f.ModeAllBox.Checked());
-    f.ModeAllBox.Click();  // unchecking it checks all three, checking clears them
-    f.ModeAllBox.Click();
+    f.ModeHashBox.Click();  // alone
+    EXPECT_FALSE(f.ModeAllBox.Checked());
+    f.ModeHashBox.Click();
+    EXPECT_TRUE(f.ModeAllBox.Checked());
+    f.ModeAllBox.Click();  // unchecking it checks all three
+    f.ModeTimeBox.Click();
+    f.ModeHashBox.Click();
+    EXPECT_FALSE(f.ModeAllBox.Checked());  // "if Size changed" alone
+    f.ModeAllBox.Click();                  // checking it clears them
     EXPECT_FALSE(f.ModeSizeBox.Checked() || f.ModeTimeBox.Checked() || f.ModeHashBox.Checked());
     f.OKButton.Click();
   });
@@ -89,7 +84,7 @@ TEST_F(PropsFormTest, TheModeBoxesKeepInStepAndOnlyTheConditionsAreSaved) {
 TEST_F(PropsFormTest, EveryFieldRoundTripsOnOKAndCancelWritesNothing) {
   Doc.SetUpdateHash("md5");
   Doc.Modified = false;
-  auto edit = [](TPropsForm& f) {
+  auto edit = [](TPropsForm& f, ui::Button& end) {
     f.PageControl.Choose(TPropsForm::UpdatePage);
     f.UpdateFolderEdit.SetText(L"D:\\Data\\");
     f.MaskEdit.SetText(L"*.iso");
@@ -102,11 +97,11 @@ TEST_F(PropsFormTest, EveryFieldRoundTripsOnOKAndCancelWritesNothing) {
     f.VerifyFolderEdit.SetText(L"E:\\Copy\\");
     f.SizeBox.Click();
     f.TimeBox.Click();
+    end.Click();
   };
   EXPECT_EQ(Show([&](TPropsForm& f) {
               EXPECT_EQ(f.HashBox.Item(f.HashBox.ItemIndex()), L"MD5");
-              edit(f);
-              f.CancelButton.Click();
+              edit(f, f.CancelButton);
             }),
             IDCANCEL);
   EXPECT_FALSE(Doc.Modified);
@@ -118,20 +113,14 @@ TEST_F(PropsFormTest, EveryFieldRoundTripsOnOKAndCancelWritesNothing) {
   EXPECT_EQ(Doc.UpdateHash, "MD5");
   EXPECT_TRUE(Doc.Modified);
 
-  Show([&](TPropsForm& f) {
-    edit(f);
-    f.OKButton.Click();
-  });
-  EXPECT_EQ(Doc.UpdateFolder, L"D:\\Data\\");
-  EXPECT_EQ(Doc.UpdateMask, L"*.iso");
-  EXPECT_FALSE(Doc.UpdateRecurse);
-  EXPECT_FALSE(Doc.UpdateFind);
+  Show([&](TPropsForm& f) { edit(f, f.OKButton); });
+  EXPECT_EQ(Doc.UpdateFolder + L"|" + Doc.UpdateMask + L"|" + Doc.VerifyFolder,
+            L"D:\\Data\\|*.iso|E:\\Copy\\");
+  EXPECT_FALSE(Doc.UpdateRecurse || Doc.UpdateFind || Doc.VerifySize);
+  EXPECT_TRUE(Doc.VerifyTime);
   EXPECT_EQ(Doc.UpdateHash, "SHA1");
   EXPECT_EQ(Doc.UpdateCode, "MIME64");
   EXPECT_EQ(Doc.UpdateMode, umSize);
-  EXPECT_EQ(Doc.VerifyFolder, L"E:\\Copy\\");
-  EXPECT_FALSE(Doc.VerifySize);
-  EXPECT_TRUE(Doc.VerifyTime);
 }
 
 TEST_F(PropsFormTest, UnknownNamesShowNoTypeAndTheDefaultEncoding) {
