@@ -227,43 +227,21 @@ TEST_F(OptsFormTest, PanelBevelsFollowFocusAndMouse) {
   });
 }
 
-TEST_F(OptsFormTest, IntegrationPageShowsAndAppliesTheShellState) {
-  const std::wstring program = L"C:\\jvtest-options\\jurnvalt.exe";
-  Form.Shell.ProgramPath = program;
-  Form.Shell.NotifyAssocChanged = [] {};
+// From the main window ------------------------------------------------------------
+
+TEST_F(MainFormTest, OptionsOKAppliesToTheMainWindowAtOnce) {
   HKEY run;  // a fresh prefix may lack it, and a missing key cannot be changed
   ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, RunKeyName, 0, nullptr, 0, KEY_WRITE, nullptr, &run,
                             nullptr),
             ERROR_SUCCESS);
   RegCloseKey(run);
-  Form.LoadIntegration();
-  EXPECT_FALSE(Form.AutoBox.Checked());
-  ASSERT_EQ(Form.AssListBox.Count(), 3);
-  EXPECT_EQ(Form.AssListBox.Item(0), L".#ml");
-  EXPECT_EQ(Form.AssListBox.Item(2), L".md5");
-
-  Run(TOptions(), [&] {
-    ASSERT_TRUE(Form.AutoBox.Enabled());
-    EXPECT_TRUE(Form.AutoBox.Click());
-    EXPECT_TRUE(Form.OKButton.Click());
-  });
-  Form.ApplyIntegration();
-  bool canWrite = false;
-  std::wstring name;
-  EXPECT_TRUE(FindRunValue(HKEY_CURRENT_USER, RunKeyName, program, canWrite, name));
-  EXPECT_EQ(name, DefaultLinkName);
-  RegDeleteKeyValueW(HKEY_CURRENT_USER, RunKeyName, name.c_str());
-}
-
-// From the main window ------------------------------------------------------------
-
-TEST_F(MainFormTest, OptionsOKAppliesToTheMainWindowAtOnce) {
   auto f = NewForm();
   f->Handle();
   const TOptions before = MainFormOptions(*f);
   Script.AnswerDialog([&](ui::Dialog& d) {
     auto& o = static_cast<TOptsForm&>(d);
     EXPECT_TRUE(o.AutoCheckBox.Click());
+    EXPECT_TRUE(o.AutoBox.Click());
     o.PageControl.Choose(ViewPage);
     EXPECT_TRUE(o.ViewTextBox.Click());
     EXPECT_TRUE(o.ViewSizeBox.Click());
@@ -282,6 +260,11 @@ TEST_F(MainFormTest, OptionsOKAppliesToTheMainWindowAtOnce) {
   EXPECT_EQ(f->ValidColor, 0x123456);
   EXPECT_EQ(f->EvenColor, before.Colors[ocEven]);
   EXPECT_EQ(f->ListView.FontName(), L"MS Sans Serif");
+  bool canWrite = false;
+  std::wstring name;  // the integration is applied too
+  EXPECT_TRUE(FindRunValue(HKEY_CURRENT_USER, RunKeyName, f->Env().ProgramPath, canWrite, name));
+  EXPECT_EQ(name, DefaultLinkName);
+  RegDeleteKeyValueW(HKEY_CURRENT_USER, RunKeyName, name.c_str());
 
   // OK without a change keeps everything as it is, and sizes the bar's buttons afresh.
   const TOptions after = MainFormOptions(*f);
