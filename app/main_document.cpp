@@ -93,10 +93,12 @@ void TMainForm::OpenDocument(const std::wstring& FileName) {
         RefreshList();
       } else {
         ClearDocument();
-        ui::MessageDlg(HandleIfCreated(),
-                       ui::Format(ui::LoadStr(IDS_DOC_XMLERROR),
-                                  {message, std::to_wstring(line), std::to_wstring(column)}),
-                       ui::MsgType::Error, ui::MsgButtons::OK);
+        // XML of another kind has no fault whose place could be named; the file is named instead.
+        const std::wstring text =
+            message.empty() ? ui::Format(ui::LoadStr(IDS_DOC_NOTCHECKSUM), {FileName})
+                            : ui::Format(ui::LoadStr(IDS_DOC_XMLERROR),
+                                         {message, std::to_wstring(line), std::to_wstring(column)});
+        ui::MessageDlg(HandleIfCreated(), text, ui::MsgType::Error, ui::MsgButtons::OK);
       }
     } else {
       ImportTextFile(FileName);

@@ -154,8 +154,9 @@ class TFileList {
   bool SaveToXML(const std::wstring& FileName);
   // Adds what the file holds to the document, with the MSXML SAX2 reader or the built-in parser.
   // True when the root's end tag was reached; after a fatal error the three out values hold the
-  // parser's message, column and line (otherwise they stay as they were). Raises EFOpenError when
-  // the file cannot be opened.
+  // parser's message, column and line (otherwise they stay as they were). Well-formed XML whose
+  // root is not a checksum file's gives false with no error text and the entries as they were.
+  // Raises EFOpenError when the file cannot be opened.
   bool LoadFromXML(const std::wstring& FileName, bool UseMSXML, std::wstring& ErrorMessage,
                    int32_t& ErrorColumn, int32_t& ErrorLine);
 

@@ -226,8 +226,10 @@ class TSAXErrorHandler final : public ISAXErrorHandler {
   }
   HRESULT WINAPI fatalError(ISAXLocator* Locator, const wchar_t* Message, HRESULT Code) override {
     // After an event's exception the parser reports its own failure; the exception's message
-    // is the one to keep.
-    if (!Content.Aborted) Report(&TSAXHandlers::FatalError, Locator, Message);
+    // is the one to keep. A failure always has a text: a load without one is XML of another kind.
+    if (!Content.Aborted)
+      Report(&TSAXHandlers::FatalError, Locator,
+             Message && *Message ? Message : SystemErrorText(Code).c_str());
     return Code;
   }
   HRESULT WINAPI ignorableWarning(ISAXLocator* Locator, const wchar_t* Message, HRESULT) override {

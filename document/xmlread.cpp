@@ -3,7 +3,6 @@
 
 #include "document/datetext.h"
 #include "document/xml.h"
-#include "hash/errors.h"
 
 using namespace std::string_view_literals;
 
@@ -273,10 +272,10 @@ bool TFileList::LoadFromXML(const std::wstring& FileName, bool UseMSXML, std::ws
     ErrorColumn = handlers.ErrorColumn;
     ErrorLine = handlers.ErrorLine;
   } else if (!handlers.Done) {
-    // Well-formed XML of another kind. A line and column would point at nothing; the entries of
-    // stray jurnItem elements go again, so the document is as the caller left it.
+    // Well-formed XML of another kind: nothing to point at, so no error text; the caller names
+    // the file. The entries of stray jurnItem elements go again, so the document is as the
+    // caller left it.
     Items.erase(Items.begin() + before, Items.end());
-    throw Exception(L"\"" + FileName + L"\" is not a checksum file.");
   }
   return handlers.Done;
 }

@@ -216,6 +216,24 @@ TEST_F(DocCmdsTest, AReaderErrorLeavesAnEmptyUnnamedDocument) {
     EXPECT_EQ(F->Caption().find(L" - "), std::wstring::npos);
     EXPECT_EQ(Status(), L"");
   }
+  // XML of another kind has no fault to point at: the Open command names the file instead.
+  const std::wstring other = Path(L"other.#ml");
+  WriteBytes(other, "<?xml version=\"1.0\"?>\n<other><jurnItem/></other>\n");
+  for (bool msxml : {true, false}) {
+    F->UseMSSAX = msxml;
+    F->OpenDocument(sums);
+    Script.Clear();
+    Script.AnswerFile(other);
+    F->PerformCommand(ID_FILE_OPEN);
+    auto messages = AskedOf(ui::PromptKind::Message);
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0].Text, L"\"" + other + L"\" is not a checksum file.");
+    EXPECT_EQ(messages[0].Type, ui::MsgType::Error);
+    EXPECT_EQ(messages[0].Buttons, ui::MsgButtons::OK);
+    EXPECT_EQ(F->FileList->GetCount(), 0);
+    EXPECT_EQ(F->FileList->ListFileName, L"");
+    EXPECT_EQ(Status(), L"");
+  }
   // The loading text shows while the file is read.
   Script.Clear();
   std::wstring shown;
