@@ -24,6 +24,34 @@ bool IsReadOnlyFile(DWORD Attributes) {
          !(Attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
+// The new file's name beside Target: "~jv", eight hex digits from the target's name (letter case
+// ignored, as the file system ignores it) and ".tmp"; short whatever the target's name is. One
+// name per target, so a save the process did not live to finish leaves its file under a name
+// the next save of that target knows.
+std::wstring TempNameOf(const std::wstring& Target) {
+  const size_t slash = Target.find_last_of(L"\\/:");
+  const size_t start = slash == std::wstring::npos ? 0 : slash + 1;
+  std::wstring name = Target.substr(start);
+  if (!name.empty()) CharUpperBuffW(name.data(), static_cast<DWORD>(name.size()));
+  uint32_t hash = 2166136261u;  // FNV-1a over the UTF-16 units
+  for (wchar_t c : name) hash = (hash ^ static_cast<uint16_t>(c)) * 16777619u;
+  wchar_t derived[20];
+  swprintf(derived, 20, L"~jv%08x.tmp", hash);
+  return Target.substr(0, start) + derived;
+}
+
+// A file under one of our derived names is ours unless it is something we never make: a folder,
+// a link, or a file someone made read-only. Returns why it stays when it is ours, or
+// ERROR_SUCCESS.
+DWORD RemoveLeftover(const std::wstring& Name) {
+  const DWORD attributes = GetFileAttributesW(Name.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES ||
+      (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) ||
+      IsReadOnlyFile(attributes))
+    return ERROR_SUCCESS;
+  return DeleteFileW(Name.c_str()) ? ERROR_SUCCESS : GetLastError();
+}
+
 // Gives the finished new file Temp the name Target; returns ERROR_SUCCESS or the system's error.
 // Whatever fails, Target keeps the old file.
 DWORD MoveIntoPlace(const std::wstring& Temp, const std::wstring& Target) {
@@ -40,8 +68,10 @@ DWORD MoveIntoPlace(const std::wstring& Temp, const std::wstring& Target) {
       FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
   SetFileAttributesW(Temp.c_str(), (attributes & kept) | FILE_ATTRIBUTE_ARCHIVE);
   // The old file goes to a name of our own: without one, Wine parks it under a name it makes up
-  // and leaves that file behind when the replacement fails.
+  // and leaves that file behind when the replacement fails. One left by a replacement the
+  // process did not live to finish is older than the target, which exists.
   const std::wstring backup = Temp.substr(0, Temp.find_last_of(L'.')) + L".bak";
+  RemoveLeftover(backup);
   if (ReplaceFileW(Target.c_str(), Temp.c_str(), backup.c_str(), REPLACEFILE_IGNORE_MERGE_ERRORS,
                    nullptr, nullptr)) {
     DeleteFileW(backup.c_str());
@@ -75,24 +105,18 @@ TXMLFileWriter::TXMLFileWriter(const std::wstring& FileName)
     : Target(FileName), Handle(INVALID_HANDLE_VALUE) {
   if (IsReadOnlyFile(GetFileAttributesW(AddLongPathPrefix(Target).c_str())))
     throw EFCreateError(FileErrorText(L"Cannot create file", Target, ERROR_ACCESS_DENIED));
-  // A short name of our own in the target's folder, so that the final rename stays on one
-  // volume and the name stays within the limits of a name component.
-  const size_t slash = Target.find_last_of(L"\\/:");
-  const std::wstring folder = slash == std::wstring::npos ? L"" : Target.substr(0, slash + 1);
-  static unsigned counter = 0;
-  DWORD error = ERROR_SUCCESS;
-  for (int attempt = 0; attempt < 100; ++attempt) {
-    wchar_t name[40];
-    swprintf(name, 40, L"~jv%lx_%x.tmp", GetCurrentProcessId(), ++counter);
-    TempName = folder + name;
-    Handle = CreateFileW(AddLongPathPrefix(TempName).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                         FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
-    if (Handle != INVALID_HANDLE_VALUE) break;
-    error = GetLastError();
-    if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) break;
-  }
+  // Beside the target, so that the final rename stays on one volume. What a save of this
+  // target left when its process was ended goes first; a save of it still running elsewhere
+  // keeps its file open, and this one then fails rather than take it away.
+  TempName = TempNameOf(Target);
+  const std::wstring temp = AddLongPathPrefix(TempName);
+  const DWORD kept = RemoveLeftover(temp);
+  Handle = CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                       FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
   if (Handle == INVALID_HANDLE_VALUE) {
-    throw EFCreateError(FileErrorText(L"Cannot create file", Target, error));
+    const DWORD error = GetLastError();
+    throw EFCreateError(FileErrorText(L"Cannot create file", Target,
+                                      error == ERROR_FILE_EXISTS && kept ? kept : error));
   }
   Buffer.resize(WriteBlock + 65536);
 }

@@ -6,7 +6,9 @@
 // Writes a new file beside the target and replaces the target with it in one step on Commit;
 // the replaced file's hidden and system marks carry over. Until then, and whenever something
 // fails, the previous file stays as it was; a writer destroyed without Commit removes its new
-// file. A read-only target is refused (EFCreateError), as Windows refuses to create over it.
+// file. The new file's name is derived from the target's, so the one a save leaves when its
+// process is ended is removed by the next save of that target. A read-only target is refused
+// (EFCreateError), as Windows refuses to create over it.
 class TXMLFileWriter {
  public:
   // Raises EFCreateError when the new file cannot be created.

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 
 #include "document/data.h"
@@ -227,6 +228,128 @@ TEST(XMLWriter, ReplacesOnlyAWritableFileAndKeepsItsMarks) {
   EXPECT_EQ(GetFileAttributesW(name.c_str()) & ~DWORD{FILE_ATTRIBUTE_ARCHIVE},
             DWORD{FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM});
   EXPECT_EQ(FolderEntries(folder.Root).size(), 1u);
+}
+
+namespace {
+
+constexpr wchar_t EndedSaveVariable[] = L"JV_ENDED_SAVE";
+constexpr UINT EndedSaveExit = 3;
+
+// In the process EndedSave starts: a save of the named target ended with the process after its
+// first blocks reached the disk, as when the program is killed while it saves.
+void EndThisProcessInASave() {
+  wchar_t target[MAX_PATH * 2];
+  if (!GetEnvironmentVariableW(EndedSaveVariable, target, MAX_PATH * 2)) return;
+  TXMLFileWriter writer(target);
+  writer.WriteBytes(std::string(3 << 20, 'x'));
+  TerminateProcess(GetCurrentProcess(), EndedSaveExit);
+}
+
+// Runs the current test again in a process of its own that saves Target and is ended half-way;
+// returns the name of the one file it left in Folder.
+std::wstring EndedSave(const TTempFolder& Folder, const std::wstring& Target) {
+  std::vector<std::wstring> before;
+  for (const WIN32_FIND_DATAW& d : FolderEntries(Folder.Root)) before.push_back(d.cFileName);
+  wchar_t self[MAX_PATH];
+  GetModuleFileNameW(nullptr, self, MAX_PATH);
+  const ::testing::TestInfo* test = ::testing::UnitTest::GetInstance()->current_test_info();
+  std::wstring command = L"\"" + std::wstring(self) + L"\" --gtest_filter=" +
+                         CodePageToWide(test->test_suite_name(), CP_UTF8) + L"." +
+                         CodePageToWide(test->name(), CP_UTF8);
+  SECURITY_ATTRIBUTES inherit{sizeof(inherit), nullptr, TRUE};
+  HANDLE nul = CreateFileW(L"NUL", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
+                           OPEN_EXISTING, 0, nullptr);
+  STARTUPINFOW si{};
+  si.cb = sizeof(si);
+  si.dwFlags = STARTF_USESTDHANDLES;
+  si.hStdOutput = si.hStdError = nul;
+  PROCESS_INFORMATION pi{};
+  SetEnvironmentVariableW(EndedSaveVariable, Target.c_str());
+  const bool started = CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr,
+                                      nullptr, &si, &pi);
+  SetEnvironmentVariableW(EndedSaveVariable, nullptr);
+  CloseHandle(nul);
+  if (!started) {
+    ADD_FAILURE() << "cannot start the saving process: " << GetLastError();
+    return L"";
+  }
+  WaitForSingleObject(pi.hProcess, INFINITE);
+  DWORD code = 0;
+  GetExitCodeProcess(pi.hProcess, &code);
+  CloseHandle(pi.hThread);
+  CloseHandle(pi.hProcess);
+  EXPECT_EQ(code, EndedSaveExit) << "the save was not ended half-way";
+  std::wstring left;
+  for (const WIN32_FIND_DATAW& d : FolderEntries(Folder.Root))
+    if (std::find(before.begin(), before.end(), d.cFileName) == before.end()) {
+      EXPECT_EQ(left, L"") << "more than one file left";
+      left = d.cFileName;
+    }
+  return left;
+}
+
+// What a folder holds, in lower case: a file replaced under another letter case may take it.
+std::vector<std::wstring> FolderNames(const TTempFolder& Folder) {
+  std::vector<std::wstring> names;
+  for (WIN32_FIND_DATAW d : FolderEntries(Folder.Root)) names.push_back(CharLowerW(d.cFileName));
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+}  // namespace
+
+// A save ended with its process leaves the previous file as it was and its new file beside it.
+// The next save of that target, under any letter case, takes that file away; nothing else goes:
+// not the file another target's save left, not files that only look like one, not the file of a
+// save of the target still under way, not a read-only file under the very name, which is none of
+// the program's making (those saves fail instead).
+TEST(XMLWriter, TheNextSaveRemovesWhatAnEndedSaveLeft) {
+  EndThisProcessInASave();
+  TTempFolder folder;
+  const std::wstring name = folder.File(L"list.#ml");
+  WriteBytes(name, "previous");
+  const std::wstring left = EndedSave(folder, name);
+  ASSERT_NE(left, L"");
+  EXPECT_EQ(ReadBytes(name), "previous");
+  EXPECT_EQ(ReadBytes(folder.File(left)), std::string(3 << 20, 'x'));
+
+  const std::wstring otherLeft = EndedSave(folder, folder.File(L"other.#ml"));
+  ASSERT_NE(otherLeft, L"");
+  ASSERT_NE(otherLeft, left);
+  std::wstring lookalike = left;
+  lookalike[lookalike.size() - 5] = lookalike[lookalike.size() - 5] == L'0' ? L'1' : L'0';
+  for (const std::wstring& similar :
+       {lookalike, left + L".tmp", L"~" + left, left.substr(0, left.size() - 4)})
+    folder.Write(similar, "the user's");
+  TFileList list;
+  AddItem(list, L"new");
+  ASSERT_TRUE(list.SaveToXML(name));
+  EXPECT_NE(ReadBytes(name).find("<fileName>new</fileName>"), std::string::npos);
+  std::vector<std::wstring> expected = {L"list.#ml", otherLeft,
+                                        lookalike,   left + L".tmp",
+                                        L"~" + left, left.substr(0, left.size() - 4)};
+  std::sort(expected.begin(), expected.end());
+  EXPECT_EQ(FolderNames(folder), expected);
+
+  ASSERT_EQ(EndedSave(folder, name), left);
+  ASSERT_TRUE(list.SaveToXML(folder.File(L"LIST.#ML")));
+  EXPECT_EQ(FolderNames(folder), expected);
+
+  {
+    // Another save of the target still under way keeps its file.
+    TXMLFileWriter running(name);
+    running.WriteBytes("running");
+    EXPECT_THROW(list.SaveToXML(name), EFCreateError);
+    running.Commit();
+  }
+  EXPECT_EQ(ReadBytes(name), "running");
+  EXPECT_EQ(FolderNames(folder), expected);
+
+  folder.Write(left, "the user's", FILE_ATTRIBUTE_READONLY);
+  EXPECT_THROW(list.SaveToXML(name), EFCreateError);
+  EXPECT_EQ(ReadBytes(folder.File(left)), "the user's");
+  EXPECT_EQ(ReadBytes(name), "running");
+  SetFileAttributesW(folder.File(left).c_str(), FILE_ATTRIBUTE_NORMAL);
 }
 
 // ---------------------------------------------------------------------------------------------
