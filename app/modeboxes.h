@@ -1,13 +1,16 @@
 #pragma once
 // The four update-mode boxes that the update window and the checksum-file properties share:
-// "all files" clears the three conditions, and no condition checked means all files.
+// "all files" clears the three conditions, and no condition checked means all files. Setting a
+// box from code runs its handler, so each handler sets the other boxes under a guard that the
+// window owns (the update window's ModeChanging, the properties dialog's Locked).
 #include "document/data.h"
 #include "ui/controls.h"
 
 class TUpdateModeBoxes {
  public:
-  TUpdateModeBoxes(ui::CheckBox& All, ui::CheckBox& Size, ui::CheckBox& Time, ui::CheckBox& Hash)
-      : All(All), Size(Size), Time(Time), Hash(Hash) {}
+  TUpdateModeBoxes(ui::CheckBox& All, ui::CheckBox& Size, ui::CheckBox& Time, ui::CheckBox& Hash,
+                   bool& Changing)
+      : All(All), Size(Size), Time(Time), Hash(Hash), Changing(Changing) {}
 
   void Show(TUpdateModes Mode) {
     All.SetChecked(Mode == 0);
@@ -22,7 +25,7 @@ class TUpdateModeBoxes {
     if (Hash.Checked()) mode |= umHash;
     return mode;
   }
-  // Click handlers; setting a box from code runs its handler, so each guards against the other.
+  // The click handlers of "all files" and of the three conditions.
   void AllClick() {
     if (Changing) return;
     Changing = true;
@@ -41,5 +44,5 @@ class TUpdateModeBoxes {
 
  private:
   ui::CheckBox &All, &Size, &Time, &Hash;
-  bool Changing = false;
+  bool& Changing;
 };

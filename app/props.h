@@ -32,6 +32,10 @@ class TPropsForm : public ui::Dialog {
   static constexpr int UpdatePage = 0;
   static constexpr int VerifyPage = 1;
 
+  TFileList* Document = nullptr;  // not owned
+  // Set while one mode box's handler sets the others, so that their handlers leave them be.
+  bool Locked = false;
+
   void SetDocument(TFileList* ADocument);
   void LoadFromDocument();
   void SaveToDocument();
@@ -43,6 +47,5 @@ class TPropsForm : public ui::Dialog {
   void ModeAllBoxClick();
   void ModeNewBoxClick();
 
-  TFileList* Document = nullptr;
-  TUpdateModeBoxes ModeBoxes{ModeAllBox, ModeSizeBox, ModeTimeBox, ModeHashBox};
+  TUpdateModeBoxes ModeBoxes{ModeAllBox, ModeSizeBox, ModeTimeBox, ModeHashBox, Locked};
 };

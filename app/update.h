@@ -22,7 +22,9 @@ class TUpdateForm : public TProcessForm {
   ui::CheckBox ModeSizeBox{this, IDC_UPDATE_MODESIZE};
   ui::CheckBox ModeTimeBox{this, IDC_UPDATE_MODETIME};
   ui::CheckBox ModeHashBox{this, IDC_UPDATE_MODEHASH};
-  TUpdateModeBoxes ModeBoxes{ModeAllBox, ModeSizeBox, ModeTimeBox, ModeHashBox};
+  // Set while one mode box's handler sets the others, so that their handlers leave them be.
+  bool ModeChanging = false;
+  TUpdateModeBoxes ModeBoxes{ModeAllBox, ModeSizeBox, ModeTimeBox, ModeHashBox, ModeChanging};
 
   bool Prepare(const std::wstring& Folder) override;
   bool IsUpdate() override { return true; }

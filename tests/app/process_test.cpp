@@ -372,7 +372,12 @@ TEST_F(ProcessTest, UpdateOptionsComeFromTheDocumentAndAreWrittenBack) {
     form.ModeAllBox.Click();
     EXPECT_FALSE(form.ModeSizeBox.Checked() || form.ModeHashBox.Checked());
     form.ModeTimeBox.Click();
-    EXPECT_FALSE(form.ModeAllBox.Checked());
+    EXPECT_FALSE(form.ModeAllBox.Checked() || form.ModeChanging);
+    form.ModeChanging = true;  // the handlers' guard: the clicked box alone changes
+    form.ModeAllBox.Click();
+    EXPECT_FALSE(form.ModeSizeBox.Checked() || !form.ModeTimeBox.Checked());
+    form.ModeAllBox.Click();
+    form.ModeChanging = false;
     form.StartButton.Click();
   });
   EXPECT_EQ(doc.UpdateMask, L"*.txt");

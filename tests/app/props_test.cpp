@@ -76,6 +76,16 @@ TEST_F(PropsFormTest, TheModeBoxesKeepInStepAndOnlyTheConditionsAreSaved) {
     EXPECT_FALSE(f.ModeAllBox.Checked());  // "if Size changed" alone
     f.ModeAllBox.Click();                  // checking it clears them
     EXPECT_FALSE(f.ModeSizeBox.Checked() || f.ModeTimeBox.Checked() || f.ModeHashBox.Checked());
+    // While Locked is set the handlers keep out: a click changes only its own box.
+    f.Locked = true;
+    f.ModeAllBox.Click();
+    f.ModeSizeBox.Click();
+    EXPECT_FALSE(f.ModeAllBox.Checked() || f.ModeTimeBox.Checked() || f.ModeHashBox.Checked());
+    EXPECT_TRUE(f.ModeSizeBox.Checked());
+    f.Locked = false;
+    f.ModeSizeBox.Click();
+    EXPECT_TRUE(f.ModeAllBox.Checked());
+    EXPECT_FALSE(f.Locked);
     f.OKButton.Click();
   });
   EXPECT_EQ(Doc.UpdateMode, 0);
