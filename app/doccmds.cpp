@@ -115,7 +115,9 @@ void TMainForm::FilePropsActionExecute() {
 }
 
 void TMainForm::ShowTips() {
-  TDlgTipsForm form(HandleIfCreated());
+  // No owner window: the tips stand over the main window and keep it disabled themselves.
+  TDlgTipsForm form(nullptr);
+  form.MainWindow = HandleIfCreated();
   form.AddTip(ui::LoadStr(IDS_TIP_MAINWINDOW), ui::LoadStr(IDS_TIP_SORT));
   form.AddTip(ui::LoadStr(IDS_TIP_MAINWINDOW), ui::LoadStr(IDS_TIP_STATE));
   form.AddTip(ui::LoadStr(IDS_TIP_MAINWINDOW), ui::LoadStr(IDS_TIP_WIDTH));

@@ -524,8 +524,20 @@ TEST_F(DocCmdsTest, NewStartsTheUpdateWindowOverAnEmptyDocument) {
 
 TEST_F(DocCmdsTest, TipsAndPropertiesFromTheirCommands) {
   F->TipIndex = 7;
-  Script.AnswerDialog([](ui::Dialog& d) {
+  // The tips have no owner window, yet they stand centred on the main window and keep it
+  // disabled while they show.
+  F->Activated = true;  // shown, the window is not to run its first activation
+  SetWindowPos(F->Handle(), nullptr, 200, 150, 600, 400,
+               SWP_NOZORDER | SWP_NOACTIVATE | SWP_SHOWWINDOW);
+  Script.AnswerDialog([this](ui::Dialog& d) {
     auto& t = static_cast<TDlgTipsForm&>(d);
+    EXPECT_EQ(GetWindow(t.Handle(), GW_OWNER), nullptr);
+    EXPECT_TRUE(IsWindowVisible(t.Handle()));
+    EXPECT_FALSE(IsWindowEnabled(F->Handle()));
+    RECT r;
+    GetWindowRect(t.Handle(), &r);
+    EXPECT_NEAR((r.left + r.right) / 2, 500, 1);
+    EXPECT_NEAR((r.top + r.bottom) / 2, 350, 1);
     ASSERT_EQ(t.Tips.size(), 4u);
     EXPECT_EQ(t.TipNameLabel.Text(), L"Tools");
     EXPECT_EQ(t.Tips[0]->Text, L"To sort checksum list by value, simply click on column header...");
@@ -535,6 +547,7 @@ TEST_F(DocCmdsTest, TipsAndPropertiesFromTheirCommands) {
     t.CloseButton.Click();
   });
   F->PerformCommand(ID_HELP_TIPS);
+  EXPECT_TRUE(IsWindowEnabled(F->Handle()));
   EXPECT_EQ(F->TipIndex, 3);  // the tip shown last
   EXPECT_TRUE(F->TipOfDay);
 
