@@ -69,8 +69,8 @@ void TMainForm::SetToolText(bool Show) {
   LayoutControls();
 }
 void TMainForm::ResizeToolButtons() {
-  // The bar only ever grows its buttons to fit: start again from a size below any button's.
-  ToolBar.Send(TB_SETBUTTONSIZE, 0, MAKELPARAM(10, 10));
+  // From a size below any button's, so that each grows to just what it shows.
+  ToolBar.SetButtonSize(10, 10);
   LayoutControls();
 }
 bool TMainForm::RighSize() {

@@ -33,6 +33,10 @@ void ToolBar::Create(Window& parent, int bitmapId, int imageSize) {
     }
   }
   Attach(h);
+  // Wine starts a flat bar with the top margin of a raised one until its buttons are first
+  // sized; sized now, they sit where every later sizing puts them.
+  imageSize_ = imageSize;
+  SetButtonSize(imageSize_, imageSize_);
 }
 
 void ToolBar::AddButton(int command, int image, const std::wstring& caption) {
@@ -85,9 +89,13 @@ void ToolBar::SetButtonChecked(int command, bool checked) {
 void ToolBar::SetShowCaptions(bool show) {
   if (show == showCaptions_) return;
   showCaptions_ = show;
-  // Sizes follow the new captions: reset them and rebuild the buttons.
-  Send(TB_SETBUTTONSIZE, 0, MAKELPARAM(10, 10));
-  Send(TB_SETMAXTEXTROWS, show ? 1 : 0);
+  SetButtonSize(imageSize_, imageSize_);
+}
+
+void ToolBar::SetButtonSize(int width, int height) {
+  // The control takes the size as it is and measures captions only when buttons with captions
+  // come in: the buttons are added again, so that those with captions grow to fit them.
+  Send(TB_SETBUTTONSIZE, 0, MAKELPARAM(width, height));
   Rebuild();
 }
 

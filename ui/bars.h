@@ -30,9 +30,12 @@ class ToolBar : public Control {
   bool ButtonEnabled(int command);
   void SetButtonEnabled(int command, bool enabled);
   void SetButtonChecked(int command, bool checked);
-  // Captions shown under the images (the "show toolbar button labels" setting).
+  // Captions shown under the images (the "show toolbar button labels" setting); the buttons
+  // are sized afresh for them.
   bool ShowCaptions() const { return showCaptions_; }
   void SetShowCaptions(bool show);
+  // Sizes the buttons from width x height, grown to what their images and captions need.
+  void SetButtonSize(int width, int height);
   // Hint (tooltip) per command.
   void SetHint(int command, const std::wstring& hint);
   // Height the bar takes at the top of its parent after AutoSize.
@@ -50,6 +53,7 @@ class ToolBar : public Control {
   std::vector<Item> items_;
   std::map<int, std::wstring> hints_;
   bool showCaptions_ = false;
+  int imageSize_ = 0;
   HIMAGELIST images_ = nullptr;
 };
 

@@ -40,6 +40,30 @@ void ExpectSame(const TOptions& a, const TOptions& b) {
   EXPECT_EQ(Settings(a), Settings(b));
 }
 
+// What the user sees of the tool bar: the size of its buttons, the place of each button with the
+// caption it shows, and where the list starts below the bar.
+std::vector<std::wstring> BarLook(TMainForm& f) {
+  const HWND bar = f.ToolBar.Handle();
+  const auto n = [](auto v) { return std::to_wstring(v); };
+  const LRESULT size = SendMessageW(bar, TB_GETBUTTONSIZE, 0, 0);
+  std::vector<std::wstring> look{L"buttons " + n(LOWORD(size)) + L"x" + n(HIWORD(size)) +
+                                 L", text rows " + n(SendMessageW(bar, TB_GETTEXTROWS, 0, 0)) +
+                                 L", list at " + n(f.ListView.Bounds().top)};
+  for (int i = 0, count = static_cast<int>(SendMessageW(bar, TB_BUTTONCOUNT, 0, 0)); i < count;
+       ++i) {
+    TBBUTTON b{};
+    RECT r{};
+    SendMessageW(bar, TB_GETBUTTON, i, reinterpret_cast<LPARAM>(&b));
+    SendMessageW(bar, TB_GETITEMRECT, i, reinterpret_cast<LPARAM>(&r));
+    wchar_t text[64] = {};
+    if (b.idCommand)
+      SendMessageW(bar, TB_GETBUTTONTEXTW, b.idCommand, reinterpret_cast<LPARAM>(text));
+    look.push_back(n(r.left) + L"," + n(r.top) + L"-" + n(r.right) + L"," + n(r.bottom) + L" " +
+                   text);
+  }
+  return look;
+}
+
 class OptsFormTest : public ::testing::Test {
  protected:
   void TearDown() override { ExpectNoFailures(Script); }
@@ -275,6 +299,34 @@ TEST_F(MainFormTest, OptionsOKAppliesToTheMainWindowAtOnce) {
   f->PerformCommand(ID_OPTIONS);
   ExpectSame(after, MainFormOptions(*f));
   EXPECT_EQ(SendMessageW(bar, TB_GETBUTTONSIZE, 0, 0), sized);
+}
+
+TEST_F(MainFormTest, OptionsOKShowsTheToolBarAsAStartWithTheSameLabelsSettingDoes) {
+  const auto startWith = [&](bool labels) {
+    WriteIni(L"General", L"ToolText", labels ? L"1" : L"0");
+    return NewForm();
+  };
+  const std::vector<std::wstring> labelled = BarLook(*startWith(true));
+  const std::vector<std::wstring> plain = BarLook(*startWith(false));
+  ASSERT_NE(labelled, plain);
+
+  auto f = startWith(true);
+  const auto ok = [&](bool toggleLabels) {
+    Script.AnswerDialog([&](ui::Dialog& d) {
+      auto& o = static_cast<TOptsForm&>(d);
+      o.PageControl.Choose(ViewPage);
+      if (toggleLabels) {
+        EXPECT_TRUE(o.ViewTextBox.Click());
+      }
+      EXPECT_TRUE(o.OKButton.Click());
+    });
+    f->PerformCommand(ID_OPTIONS);
+    return BarLook(*f);
+  };
+  EXPECT_EQ(ok(false), labelled) << "OK without a change";
+  EXPECT_EQ(ok(true), plain) << "labels off";
+  EXPECT_EQ(ok(false), plain) << "OK without a change";
+  EXPECT_EQ(ok(true), labelled) << "labels on again";
 }
 
 TEST_F(MainFormTest, OptionsCancelChangesNothingAnywhere) {
