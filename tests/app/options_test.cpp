@@ -82,6 +82,17 @@ class OptsFormTest : public ::testing::Test {
   std::vector<bool> ImportEnabled() {
     return {Form.EncGroup.Enabled(), Form.EncList.Enabled(), Form.ShowCodeBox.Enabled()};
   }
+  // The Integration group's boxes (start at logon, desktop, Quick Launch, Start menu, then the
+  // associations), enabled or checked.
+  std::vector<bool> Integration(bool enabled) {
+    std::vector<bool> v;
+    for (ui::CheckBox* b :
+         {&Form.AutoBox, &Form.DeskLinkBox, &Form.QuickBarBox, &Form.StartMenuBox})
+      v.push_back(enabled ? b->Enabled() : b->Checked());
+    for (int i = 0; i < Form.AssListBox.Count(); ++i)
+      v.push_back(enabled ? Form.AssListBox.ItemEnabled(i) : Form.AssListBox.Checked(i));
+    return v;
+  }
   ui::Script Script;
   TOptsForm Form{nullptr};
 };
@@ -247,6 +258,52 @@ TEST_F(OptsFormTest, PanelBevelsFollowFocusAndMouse) {
     a.SetFocus();
     EXPECT_EQ(b.GetBevel(), ui::ColorPanel::bvNone);
     EXPECT_EQ(a.GetBevel(), ui::ColorPanel::bvLowered);
+    EXPECT_TRUE(Form.CancelButton.Click());
+  });
+}
+
+TEST_F(OptsFormTest, AllUsersSwitchesTheIntegrationScopeAndEnablesWhatThatScopeAllows) {
+  using E = std::vector<bool>;
+  Form.Shell.ProgramPath = L"C:\\jvtest-options\\jurnvalt.exe";
+  Form.LoadIntegration();
+  TShellIntegration& shell = Form.Shell;
+  ASSERT_EQ(Form.AssListBox.Count(), 3);
+  EXPECT_EQ(Form.AssListBox.Item(0), L".#ml");
+  EXPECT_EQ(Form.AssListBox.Item(2), L".md5");
+  // The dialog opens in the per-user scope, enabled as the state it read allows there.
+  E perUser{shell.AutoCan[ScopeUser][shell.AutoKind], shell.DeskCan[ScopeUser], shell.QuickCan,
+            shell.MenuCan[ScopeUser]};
+  for (const auto& ass : shell.FileAssList) perUser.push_back(ass->CanWriteUser);
+  EXPECT_EQ(Integration(true), perUser);
+
+  // A state in which every place differs between the scopes (the start-at-logon link also from
+  // the Run value) and Quick Launch, which has no scopes, differs from what its box shows.
+  shell.AutoKind = KindLink;
+  shell.AutoCan[ScopeUser][KindRun] = true, shell.AutoCan[ScopeUser][KindLink] = false;
+  shell.AutoCan[ScopeAllUsers][KindRun] = true, shell.AutoCan[ScopeAllUsers][KindLink] = true;
+  shell.DeskCan[ScopeUser] = false, shell.DeskCan[ScopeAllUsers] = true;
+  shell.MenuCan[ScopeUser] = true, shell.MenuCan[ScopeAllUsers] = false;
+  const bool quick = Form.QuickBarBox.Enabled();
+  shell.QuickCan = !quick;
+  const E user{true, false, false}, allUsers{false, true, false};
+  for (int i = 0; i < 3; ++i) {
+    shell.FileAssList[i]->CanWriteUser = user[i];
+    shell.FileAssList[i]->CanWriteAllUsers = allUsers[i];
+  }
+
+  Run(TOptions(), [&] {
+    // The check states stay as they are, whatever they are.
+    Form.AutoBox.SetChecked(!Form.AutoBox.Checked());
+    Form.StartMenuBox.SetChecked(!Form.StartMenuBox.Checked());
+    Form.AssListBox.SetChecked(1, !Form.AssListBox.Checked(1));
+    const E checked = Integration(false);
+    EXPECT_TRUE(Form.AllUsersBox.Click());
+    EXPECT_TRUE(shell.AllUsersBox);
+    EXPECT_EQ(Integration(true), E({true, true, quick, false, false, true, false}));
+    EXPECT_TRUE(Form.AllUsersBox.Click());
+    EXPECT_FALSE(shell.AllUsersBox);
+    EXPECT_EQ(Integration(true), E({false, false, quick, true, true, false, false}));
+    EXPECT_EQ(Integration(false), checked);
     EXPECT_TRUE(Form.CancelButton.Click());
   });
 }
