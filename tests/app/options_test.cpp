@@ -7,6 +7,7 @@
 #include "app/options.h"
 #include "document/uniconv.h"
 #include "tests/app/main_fixture.h"
+#include "tests/app/mainlist_fixture.h"
 #include "tests/app/testkit.h"
 
 namespace {
@@ -384,6 +385,40 @@ TEST_F(MainFormTest, OptionsOKShowsTheToolBarAsAStartWithTheSameLabelsSettingDoe
   EXPECT_EQ(ok(true), plain) << "labels off";
   EXPECT_EQ(ok(false), plain) << "OK without a change";
   EXPECT_EQ(ok(true), labelled) << "labels on again";
+}
+
+TEST_F(MainListTest, OptionsSizeBoxesEachSetOnlyTheirOwnSideOfTheListsSizes) {
+  wchar_t separator[8] = {};
+  GetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_STHOUSAND, separator, 8);
+  const auto separated = [&](std::vector<std::wstring> groups) {
+    std::wstring text = groups[0];
+    for (size_t i = 1; i < groups.size(); ++i) text += separator + groups[i];
+    return text;
+  };
+  Add(L"a").FileSize = 1234567;
+  Add(L"b").FileSize = int64_t{1234} << 40;  // a whole number of units with four digits
+  Form->RefreshList();
+  // Sets the two boxes as the user does, then OK; the sizes the list shows then.
+  const auto sizes = [&](bool abbreviated, bool thousands) {
+    Script.AnswerDialog([&](ui::Dialog& d) {
+      auto& o = static_cast<TOptsForm&>(d);
+      o.PageControl.Choose(ViewPage);
+      EXPECT_TRUE(o.ViewSizeBox.Checked() == abbreviated || o.ViewSizeBox.Click());
+      EXPECT_TRUE(o.ThouSizeBox.Checked() == thousands || o.ThouSizeBox.Click());
+      EXPECT_TRUE(o.OKButton.Click());
+    });
+    Form->PerformCommand(ID_OPTIONS);
+    return std::vector<std::wstring>{CellText(0, TMainForm::SizeColumn),
+                                     CellText(1, TMainForm::SizeColumn)};
+  };
+  using T = std::vector<std::wstring>;
+  // From both on, each step changes one box.
+  EXPECT_EQ(sizes(true, true), T({L"1M", separated({L"1", L"234T"})}));
+  EXPECT_EQ(sizes(false, true), T({separated({L"1", L"234", L"567"}),
+                                   separated({L"1", L"356", L"797", L"348", L"675", L"584"})}));
+  EXPECT_EQ(sizes(false, false), T({L"1234567", L"1356797348675584"}));
+  EXPECT_EQ(sizes(true, false), T({L"1M", L"1234T"}));
+  EXPECT_EQ(sizes(true, true), T({L"1M", separated({L"1", L"234T"})}));
 }
 
 TEST_F(MainFormTest, OptionsCancelChangesNothingAnywhere) {
