@@ -269,6 +269,40 @@ TEST_F(ExportTest, WritesTheListAsChosen) {
   EXPECT_EQ(FilesIn(Dir.Path()), 1u);  // nothing left beside it
 }
 
+// A stored OEM or Macintosh choice opens the dialog on that choice, is stored back on OK and
+// writes the names in that code page.
+TEST_F(ExportTest, StoredOemAndMacintoshNameEncodingsAreRestoredAndWritten) {
+  const std::wstring name = L"caf\u00e9 \u00fc.txt";
+  Add(name, "MD5", MD5Value);
+  const auto bytes = [&](UINT CodePage) {
+    char out[64] = {};
+    const int n = WideCharToMultiByte(CodePage, 0, name.c_str(), static_cast<int>(name.size()), out,
+                                      sizeof out, nullptr, nullptr);
+    return std::string(out, std::max(n, 0));
+  };
+  // The name must tell the code pages apart, or the list could not show which one was used.
+  const std::string oem = bytes(CP_OEMCP), mac = bytes(CP_MACCP), ansi = bytes(CP_ACP),
+                    utf8 = bytes(CP_UTF8);
+  ASSERT_TRUE(oem != mac && oem != ansi && oem != utf8 && mac != ansi && mac != utf8);
+  const struct {
+    int32_t CodeMode;
+    ui::RadioButton TExportForm::*Button;
+    std::string Name;
+  } cases[] = {{4, &TExportForm::MCPButton, mac}, {2, &TExportForm::OEMButton, oem}};
+  const std::wstring target = Dir.Path() + L"\\out.md5";
+  for (const auto& c : cases) {
+    Settings = {1, c.CodeMode, 0, false, 1, 0, 2, true};
+    Export(target, 0, [&](TExportForm& f) {
+      EXPECT_TRUE((f.*c.Button).Checked());
+      EXPECT_EQ(f.GetEncoding(), c.CodeMode);
+      EXPECT_FALSE(f.EncList.Enabled());
+      EXPECT_TRUE(f.OKButton.Click());
+    });
+    EXPECT_EQ(Settings.CodeMode, c.CodeMode);
+    EXPECT_EQ(ReadFileBytes(target), Header("\n") + MD5Lower + " *" + c.Name + "\n") << c.CodeMode;
+  }
+}
+
 TEST_F(ExportTest, EntriesWithAnUnknownEncodingAreLeftOutAndCounted) {
   Add(L"a.txt", "MD5", MD5Value);
   Add(L"b.txt", "MD5", "whatever", "ZZ");

@@ -147,6 +147,8 @@ TEST_F(ProcessTest, UpdateOfANewDocumentCreatesEntriesAndReportsSuccess) {
   EXPECT_TRUE(summary.Text.ends_with(L"\r\rWithout errors"));
   EXPECT_EQ(form.StatusLabel.Text(), L"SUCCESS");
   EXPECT_EQ(form.FilesText.Text(), L"3/3/0");
+  // The panel itself turns green, not only the labels on it.
+  EXPECT_EQ(PaintColors(form.InfoShape).first, 0xC0DCC0u);
   EXPECT_EQ(PaintColors(form.FailsText), std::make_pair(COLORREF{0xC0DCC0}, COLORREF{0x008000}));
   // Back to idle.
   EXPECT_FALSE(form.Running);
@@ -194,6 +196,7 @@ TEST_F(ProcessTest, VerifyReportsTheErrorsOfChangedAndDeletedFilesWithAndWithout
     EXPECT_EQ(form.BytesText.Text(), bytes + L"/" + bytes + L"/0");
     EXPECT_EQ(form.FilesText.Text() + L" " + form.FailsText.Text(), L"4/4/0 " + fails);
     EXPECT_EQ(form.StatusLabel.Text(), L"ERRORS OCCURED");
+    EXPECT_EQ(PaintColors(form.InfoShape).first, 0xCCCCFFu);
     EXPECT_EQ(PaintColors(form.FailsLabel), std::make_pair(COLORREF{0xCCCCFF}, COLORREF{0x0000FF}));
     EXPECT_EQ(PaintColors(form.StatusLabel).second, 0x0000FFu);
   }
@@ -525,6 +528,8 @@ TEST_F(ProcessTest, SummaryOfARunOfNoTimeAndOfADayOrMore) {
       form.StartButton.Click();
       EXPECT_EQ(form.TimesText.Text(), r.Times);
       EXPECT_EQ(form.StatusLabel.Text(), L"ALL FILES OK");
+      EXPECT_EQ(PaintColors(form.InfoShape).first, 0xC0DCC0u);
+      EXPECT_EQ(PaintColors(form.StatusLabel).second, 0x008000u);
     });
     EXPECT_EQ(Last().Text, r.Summary);
   }

@@ -587,7 +587,9 @@ TEST_P(XMLReader, RejectsWhatXMLForbids) {
       {file("<?xml version=\"1.0\" standalone=\"maybe\"?>", ""), 1, 33},
       {file(declaration + "\n" + declaration, ""), 2, 1},
       {file(declaration, "<?XmL x?>"), 2, 21},
-      // "]]>" in text; processing instructions, comments and document types out of form.
+      // "]]>" within text and at its end; processing instructions, comments and document types
+      // out of form.
+      {file(declaration, "<fileName>a]]>b</fileName>"), 2, 32},
       {file(declaration, "<fileName>a]]></fileName>"), 2, 32},
       {file(declaration, "<?1pi x?>"), 2, 23},
       {file(declaration, "<?pi?x?>"), 2, 25},
