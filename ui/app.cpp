@@ -6,6 +6,7 @@
 
 #include "ui/controls.h"
 #include "ui/prompts.h"
+#include "ui/shaping.h"
 #include "ui/window.h"
 
 namespace ui {
@@ -21,6 +22,7 @@ void Application::Initialize(HINSTANCE instance) {
                                             ICC_STANDARD_CLASSES | ICC_PROGRESS_CLASS |
                                             ICC_TAB_CLASSES};
   InitCommonControlsEx(&icc);
+  GuardTextLayout();
   RegisterColorPanelClass();
 }
 

@@ -84,11 +84,11 @@ std::wstring Control::Text() {
   if (!h) return {};
   std::wstring s(GetWindowTextLengthW(h) + 1, L'\0');
   s.resize(GetWindowTextW(h, s.data(), static_cast<int>(s.size())));
-  return guardsText_ ? FromShapingSafe(s) : s;
+  return s;
 }
 
 void Control::SetText(const std::wstring& text) {
-  if (HWND h = Handle()) SetWindowTextW(h, (guardsText_ ? ToShapingSafe(text) : text).c_str());
+  if (HWND h = Handle()) SetWindowTextW(h, text.c_str());
 }
 
 bool Control::Enabled() {
@@ -283,6 +283,10 @@ bool RadioButton::HandleCommand(int code) {
 
 // Edits and labels -------------------------------------------------------------
 
+void Edit::OnAttached() {
+  GuardTextLayout();
+}
+
 void Edit::SelectAll() {
   Send(EM_SETSEL, 0, -1);
 }
@@ -301,21 +305,22 @@ bool Label::HandleCommand(int code) {
 
 // Combo box --------------------------------------------------------------------
 
+void ComboBox::OnAttached() {
+  GuardTextLayout();
+}
+
 void ComboBox::Clear() {
   Send(CB_RESETCONTENT);
 }
 
-// The items are guarded too: choosing one copies it into the field.
 int ComboBox::Add(const std::wstring& text, intptr_t data) {
-  const std::wstring shown = ToShapingSafe(text);
-  int i = static_cast<int>(Send(CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(shown.c_str())));
+  int i = static_cast<int>(Send(CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str())));
   if (i >= 0) Send(CB_SETITEMDATA, i, data);
   return i;
 }
 
 void ComboBox::Insert(int index, const std::wstring& text, intptr_t data) {
-  const std::wstring shown = ToShapingSafe(text);
-  int i = static_cast<int>(Send(CB_INSERTSTRING, index, reinterpret_cast<LPARAM>(shown.c_str())));
+  int i = static_cast<int>(Send(CB_INSERTSTRING, index, reinterpret_cast<LPARAM>(text.c_str())));
   if (i >= 0) Send(CB_SETITEMDATA, i, data);
 }
 
@@ -332,7 +337,7 @@ std::wstring ComboBox::Item(int index) {
   std::wstring s(n + 1, L'\0');
   n = Send(CB_GETLBTEXT, index, reinterpret_cast<LPARAM>(s.data()));
   s.resize(n == CB_ERR ? 0 : n);
-  return FromShapingSafe(s);
+  return s;
 }
 
 intptr_t ComboBox::ItemData(int index) {
@@ -361,9 +366,8 @@ bool ComboBox::Choose(int index) {
 }
 
 int ComboBox::FindExact(const std::wstring& text) {
-  const std::wstring shown = ToShapingSafe(text);
   LRESULT i =
-      Send(CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(shown.c_str()));
+      Send(CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(text.c_str()));
   return i == CB_ERR ? -1 : static_cast<int>(i);
 }
 

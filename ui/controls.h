@@ -13,8 +13,8 @@
 // radio button: when it becomes checked; its group siblings are cleared). Click() does what a
 // user's click does and returns false when the control is disabled or hidden.
 //
-// Edits and combo boxes (their field and their items) take texts through ToShapingSafe and give
-// them back through FromShapingSafe (ui/shaping.h), so that no text crashes Wine's layout.
+// Edits and combo boxes make sure that Wine lays out their texts safely (ui/shaping.h); their
+// texts go in and come out exactly as given.
 #include <windows.h>
 #include <commctrl.h>
 
@@ -88,8 +88,6 @@ class Control {
   virtual void OnAttached() {}
   // Raises the owner's notification the way the control itself would (click, selection change).
   void Notify(int code);
-  // Texts in and out go through the shaping guard (edits, combo boxes).
-  bool guardsText_ = false;
 
  private:
   friend class Window;
@@ -145,10 +143,13 @@ class RadioButton : public Control {
 
 class Edit : public Control {
  public:
-  Edit(Window* owner, int id) : Control(owner, id) { guardsText_ = true; }
+  using Control::Control;
   std::function<void()> OnChange;
   void SelectAll();
   bool HandleCommand(int code) override;
+
+ private:
+  void OnAttached() override;
 };
 
 // Plain text (labels, group boxes).
@@ -162,7 +163,7 @@ class Label : public Control {
 // Drop-down list or editable combo box; each item may carry a number.
 class ComboBox : public Control {
  public:
-  ComboBox(Window* owner, int id) : Control(owner, id) { guardsText_ = true; }
+  using Control::Control;
   std::function<void()> OnChange;    // selection changed by the user, or text edited
   std::function<void()> OnDropDown;  // the list is about to drop down
   void Clear();
@@ -181,6 +182,9 @@ class ComboBox : public Control {
   // Exact match ignoring letter case, the list's own search; -1 when not found.
   int FindExact(const std::wstring& text);
   bool HandleCommand(int code) override;
+
+ private:
+  void OnAttached() override;
 };
 
 class ListBox : public Control {

@@ -1,58 +1,78 @@
 #include "ui/shaping.h"
 
-#include <windows.h>
-#include <usp10.h>
+#include <tlhelp32.h>
 
+#include <cstring>
 #include <vector>
+
+#include "ui/marks.h"
 
 namespace ui {
 
 namespace {
 
-constexpr wchar_t kGuard = 0x200F;  // right-to-left mark
+constexpr wchar_t kDottedCircle = 0x25CC;
+constexpr wchar_t kZeroWidthSpace = 0x200B;  // fills a mark's second unit outside the BMP
 
-std::vector<WORD> CharTypes(const std::wstring& text, DWORD kind) {
-  std::vector<WORD> types(text.size(), 0);
-  if (!text.empty()) GetStringTypeW(kind, text.data(), static_cast<int>(text.size()), types.data());
-  return types;
+bool HasCombiningMark(const wchar_t* text, size_t length) {
+  for (size_t i = 0; i < length; ++i)
+    if (text[i] >= 0x300 && CombiningMarkAt(text, length, i)) return true;
+  return false;
 }
 
-using ItemizeFn = HRESULT(WINAPI*)(const WCHAR*, int, int, const SCRIPT_CONTROL*,
-                                   const SCRIPT_STATE*, SCRIPT_ITEM*, int*);
+using AnalyseFn = decltype(&ScriptStringAnalyse);
+AnalyseFn original = nullptr;
 
-// Wine's own itemizer: where the shaper will start its runs.
-ItemizeFn Itemizer() {
-  static const ItemizeFn itemize = [] {
-    HMODULE usp = LoadLibraryW(L"usp10.dll");
-    return usp ? reinterpret_cast<ItemizeFn>(
-                     reinterpret_cast<void*>(GetProcAddress(usp, "ScriptItemize")))
-               : nullptr;
-  }();
-  return itemize;
+HRESULT WINAPI SafeAnalyse(HDC dc, const void* string, int length, int glyphs, int charset,
+                           DWORD flags, int width, SCRIPT_CONTROL* control, SCRIPT_STATE* state,
+                           const int* dx, SCRIPT_TABDEF* tabs, const BYTE* classes,
+                           SCRIPT_STRING_ANALYSIS* analysis) {
+  // Only Unicode text is shaped as it stands; a password field shows its mask character.
+  if (charset == -1 && string && length > 0 && !(flags & SSA_PASSWORD)) {
+    const auto* text = static_cast<const wchar_t*>(string);
+    if (HasCombiningMark(text, length)) {
+      try {
+        const std::wstring shown = LayoutSafeText(std::wstring(text, length), control, state);
+        return original(dc, shown.data(), length, glyphs, charset, flags, width, control, state, dx,
+                        tabs, classes, analysis);
+      } catch (...) {
+        return E_OUTOFMEMORY;  // never shape the unsafe text
+      }
+    }
+  }
+  return original(dc, string, length, glyphs, charset, flags, width, control, state, dx, tabs,
+                  classes, analysis);
 }
 
-// Calls Found with the position of every character of Text at which the itemizer starts a
-// left-to-right run, line by line, as an edit control's default (left-to-right) paragraph has
-// them.
-template <class F>
-void ForEachLeftToRightStart(const std::wstring& text, F&& found) {
-  ItemizeFn itemize = Itemizer();
-  if (!itemize) return;
-  std::vector<SCRIPT_ITEM> items;
-  for (size_t line = 0; line < text.size();) {
-    size_t end = text.find_first_of(L"\r\n", line);
-    if (end == std::wstring::npos) end = text.size();
-    const int length = static_cast<int>(end - line);
-    items.resize(length + 2);
-    SCRIPT_CONTROL control{};
-    SCRIPT_STATE state{};
-    int count = 0;
-    if (length > 0 &&
-        SUCCEEDED(itemize(text.data() + line, length, static_cast<int>(items.size()) - 1, &control,
-                          &state, items.data(), &count)))
-      for (int i = 0; i < count; ++i)
-        if (!items[i].a.fRTL) found(line + items[i].iCharPos);
-    line = end + 1;
+// Points the module's import of ScriptStringAnalyse (from whichever library) at SafeAnalyse.
+void PatchImports(HMODULE module) {
+  auto* base = reinterpret_cast<BYTE*>(module);
+  const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);
+  if (dos->e_magic != IMAGE_DOS_SIGNATURE) return;
+  const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
+  const IMAGE_DATA_DIRECTORY& dir = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
+  if (!dir.VirtualAddress) return;
+  for (auto* imp = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(base + dir.VirtualAddress); imp->Name;
+       ++imp) {
+    const DWORD names = imp->OriginalFirstThunk ? imp->OriginalFirstThunk : imp->FirstThunk;
+    auto* name = reinterpret_cast<IMAGE_THUNK_DATA*>(base + names);
+    auto* slot = reinterpret_cast<IMAGE_THUNK_DATA*>(base + imp->FirstThunk);
+    for (; name->u1.AddressOfData; ++name, ++slot) {
+      if (IMAGE_SNAP_BY_ORDINAL(name->u1.Ordinal)) continue;
+      const auto* byName =
+          reinterpret_cast<const IMAGE_IMPORT_BY_NAME*>(base + name->u1.AddressOfData);
+      if (std::strcmp(reinterpret_cast<const char*>(byName->Name), "ScriptStringAnalyse") != 0)
+        continue;
+      const auto target = reinterpret_cast<ULONG_PTR>(&SafeAnalyse);
+      if (slot->u1.Function == target) continue;
+      if (!original) original = reinterpret_cast<AnalyseFn>(slot->u1.Function);
+      DWORD protection = 0;
+      if (VirtualProtect(&slot->u1.Function, sizeof(slot->u1.Function), PAGE_READWRITE,
+                         &protection)) {
+        slot->u1.Function = target;
+        VirtualProtect(&slot->u1.Function, sizeof(slot->u1.Function), protection, &protection);
+      }
+    }
   }
 }
 
@@ -66,57 +86,54 @@ bool OnWine() {
   return wine;
 }
 
-// A guard goes before every combining mark that opens a left-to-right run. Where the runs
-// start is Wine's to say, and each guard may move the direction of text further on, so the
-// guards are placed until its itemizer starts no such run. Marks at a line's start and after a
-// space (line breaks are spaces too) get one anyway, since a multi-line edit may wrap there. One
-// also goes before a mark that a guard precedes already, so that reading back can take out exactly
-// one guard before each mark that has one.
-std::wstring ToShapingSafe(const std::wstring& text) {
-  if (!OnWine()) return text;
-  const std::vector<WORD> kinds = CharTypes(text, CT_CTYPE3);
-  auto isMark = [&](size_t i) { return (kinds[i] & C3_NONSPACING) != 0; };
-  const std::vector<WORD> classes = CharTypes(text, CT_CTYPE1);
-  std::vector<char> guarded(text.size(), 0);
-  bool anyMark = false;
-  for (size_t i = 0; i < text.size(); ++i)
-    if (isMark(i)) {
-      anyMark = true;
-      guarded[i] = i == 0 || (classes[i - 1] & C1_SPACE) || text[i - 1] == kGuard;
-    }
-  if (!anyMark) return text;
-  constexpr size_t kNone = static_cast<size_t>(-1);
-  std::wstring shown;
-  std::vector<size_t> source;  // the text's index of each shown character; kNone for guards
-  for (bool more = true; more;) {
-    shown.clear();
-    source.clear();
-    for (size_t i = 0; i < text.size(); ++i) {
-      if (guarded[i]) {
-        shown += kGuard;
-        source.push_back(kNone);
-      }
-      shown += text[i];
-      source.push_back(i);
-    }
-    more = false;
-    ForEachLeftToRightStart(shown, [&](size_t at) {
-      const size_t i = source[at];
-      if (i != kNone && isMark(i) && !guarded[i]) guarded[i] = more = true;
-    });
-  }
-  return shown;
+void GuardTextLayout() {
+  if (!OnWine()) return;
+  HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPMODULE, 0);
+  if (snapshot == INVALID_HANDLE_VALUE) return;
+  MODULEENTRY32W module{};
+  module.dwSize = sizeof(module);
+  for (BOOL more = Module32FirstW(snapshot, &module); more; more = Module32NextW(snapshot, &module))
+    PatchImports(module.hModule);
+  CloseHandle(snapshot);
 }
 
-std::wstring FromShapingSafe(const std::wstring& shown) {
-  if (!OnWine() || shown.find(kGuard) == std::wstring::npos) return shown;
-  const std::vector<WORD> kinds = CharTypes(shown, CT_CTYPE3);
-  std::wstring text;
-  text.reserve(shown.size());
-  for (size_t i = 0; i < shown.size(); ++i)
-    if (!(shown[i] == kGuard && i + 1 < shown.size() && (kinds[i + 1] & C3_NONSPACING)))
-      text += shown[i];
-  return text;
+// Each round asks Wine's own itemizer where the left-to-right runs start and shows every mark
+// that opens one, with the marks following it in its run, as a circle. A circle may in turn
+// end a run, so that the next mark opens one: the rounds go on until no mark opens a run.
+std::wstring LayoutSafeText(const std::wstring& text, const SCRIPT_CONTROL* control,
+                            const SCRIPT_STATE* state) {
+  if (!HasCombiningMark(text.data(), text.size())) return text;
+  SCRIPT_CONTROL itemControl = control ? *control : SCRIPT_CONTROL{};
+  SCRIPT_STATE itemState = state ? *state : SCRIPT_STATE{};
+  std::wstring shown = text;
+  const int length = static_cast<int>(shown.size());
+  std::vector<SCRIPT_ITEM> items(shown.size() + 2);
+  auto showAsCircle = [&](size_t at, size_t units) {
+    shown[at] = kDottedCircle;
+    if (units == 2) shown[at + 1] = kZeroWidthSpace;
+  };
+  for (bool changed = true; changed;) {
+    changed = false;
+    int count = 0;
+    if (FAILED(ScriptItemize(shown.data(), length, static_cast<int>(items.size()) - 1, &itemControl,
+                             &itemState, items.data(), &count))) {
+      // Without the runs, no mark is safe.
+      for (size_t at = 0; at < shown.size(); ++at)
+        if (size_t units = CombiningMarkAt(shown.data(), shown.size(), at)) showAsCircle(at, units);
+      break;
+    }
+    for (int i = 0; i < count; ++i) {
+      if (items[i].a.fRTL) continue;
+      const size_t end = items[i + 1].iCharPos;
+      size_t at = items[i].iCharPos;
+      while (size_t units = CombiningMarkAt(shown.data(), end, at)) {
+        showAsCircle(at, units);
+        at += units;
+        changed = true;
+      }
+    }
+  }
+  return shown;
 }
 
 }  // namespace ui

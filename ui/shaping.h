@@ -1,17 +1,24 @@
 #pragma once
-// Texts of edit controls under Wine.
+// Text layout of edit controls under Wine.
 //
-// Wine's edit control lays out its text with ScriptStringAnalyse. When a left-to-right run
-// that Wine positions with OpenType marks (Hebrew, Arabic) begins with a combining mark, its
-// mark positioning reads a glyph before the run's first one, far outside the glyph array, and
-// the program dies with a page fault. Such a run arises wherever a mark has no base of its own
-// script before it: at the start of a text or line, after a space, a Latin letter or a digit.
+// Wine's edit control (also the field of a combo box) lays out each line of its text with
+// ScriptStringAnalyse. When a left-to-right run that Wine positions with OpenType marks begins
+// with a combining mark (a Hebrew point at the start of a name, an Arabic vowel sign after a
+// space, a Latin letter or a digit), the mark positioning reads a glyph before the run's first
+// one, far outside the glyph array, and the process dies with a page fault. Every way of
+// editing reaches that layout: a text the program sets, typing, deleting, pasting, cutting,
+// undoing, an input method.
 //
-// The edit and combo box wrappers (ui/controls.h) hand their texts over through ToShapingSafe,
-// which puts a right-to-left mark (U+200F, invisible) before each such combining mark; the
-// mark then belongs to the right-to-left run, where Wine stays in bounds. Reading a text back
-// goes through FromShapingSafe, which takes exactly those marks out again, so a program reads
-// what it put in. Both are the identity off Wine.
+// GuardTextLayout closes that road once for every edit of the process: under Wine it points
+// the system libraries' calls of ScriptStringAnalyse (their import slots) at a filter that
+// hands the shaper a copy of the line in which each mark opening a left-to-right run, and the
+// marks stacked on it, stand as dotted circles (U+25CC, the sign of a mark without a base).
+// The copy has the same length, so carets, selections and hit tests stay where they are; only
+// the picture of such a mark changes. The control's text, what the program reads back and what
+// the user copies or cuts stay exactly what was typed. On Windows nothing is touched.
+#include <windows.h>
+#include <usp10.h>
+
 #include <string>
 
 namespace ui {
@@ -19,8 +26,14 @@ namespace ui {
 // Whether the program runs under Wine (ntdll exports wine_get_version there).
 bool OnWine();
 
-// The text as an edit control shows it, and back.
-std::wstring ToShapingSafe(const std::wstring& text);
-std::wstring FromShapingSafe(const std::wstring& shown);
+// Under Wine, routes the text layout of every loaded module through the filter above; later
+// calls take in modules loaded since. Cheap enough to call whenever an edit appears.
+void GuardTextLayout();
+
+// The text as the filter hands it to the shaper, for a paragraph of the given control and
+// state (null for the defaults, as ScriptStringAnalyse takes them). It is the text itself when no
+// mark opens a left-to-right run.
+std::wstring LayoutSafeText(const std::wstring& text, const SCRIPT_CONTROL* control = nullptr,
+                            const SCRIPT_STATE* state = nullptr);
 
 }  // namespace ui

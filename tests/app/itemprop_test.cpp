@@ -7,6 +7,7 @@
 #include "hash/daycount.h"
 #include "hash/registry.h"
 #include "tests/app/testkit.h"
+#include "tests/clipboard.h"
 
 namespace {
 
@@ -129,6 +130,58 @@ TEST_F(ItemPropTest, InvalidSizeKeepsTheDialogOpenWithItsEdits) {
   EXPECT_TRUE(TItemPropForm::TryParseSize(L"-12", size) && size == -12);
   for (const wchar_t* bad : {L"9223372036854775808", L" ", L"1 2", L"+-1", L"1e3"})
     EXPECT_FALSE(TItemPropForm::TryParseSize(bad, size)) << ui::ToUtf8(bad);
+}
+
+// A name that opens with a Hebrew point, edited with Home and Delete and typed back; a note
+// that opens with a point and an Arabic letter with a fatha, pasted with Ctrl+V; a name with
+// umlauts copied out of its box. The dialog answers throughout, and every text is exactly what
+// the user made, in the box, on the clipboard and in the entry.
+TEST_F(ItemPropTest, NamesAndNotesWithCombiningMarksEditPasteAndCopyExactly) {
+  const std::wstring name = L"\u05B4\u05E0\u05D8.txt", note = L"\u05B4\u05E0 \u0628\u064E";
+  Item.FileName = name;
+  auto key = [](HWND h, WPARAM vk) {
+    SendMessageW(h, WM_KEYDOWN, vk, 1);
+    SendMessageW(h, WM_KEYUP, vk, 0xC0000001);
+  };
+  auto clipboard = [] {
+    std::string bytes;
+    if (OpenClipboard(nullptr)) {
+      bytes = ClipBytes(CF_UNICODETEXT);
+      CloseClipboard();
+    }
+    std::wstring text(reinterpret_cast<const wchar_t*>(bytes.data()), bytes.size() / 2);
+    return text.substr(0, text.find(L'\0'));
+  };
+  std::wstring copied;
+  EXPECT_EQ(Run([&](TItemPropForm& f) {
+              HWND box = f.NameEdit.Handle();
+              f.NameEdit.SetFocus();
+              key(box, VK_HOME);
+              key(box, VK_DELETE);
+              EXPECT_EQ(f.NameEdit.Text(), name.substr(1));
+              SendMessageW(box, WM_CHAR, name[0], 1);
+              EXPECT_EQ(f.NameEdit.Text(), name);
+
+              SendMessageW(box, EM_SETSEL, 0, -1);
+              SendMessageW(box, WM_CUT, 0, 0);
+              HWND memo = f.NoteMemo.Handle();
+              SendMessageW(memo, EM_SETSEL, 0, -1);
+              SendMessageW(memo, WM_CHAR, 0x16, 1);  // Ctrl+V
+              EXPECT_EQ(f.NoteMemo.Text(), name);
+              SendMessageW(memo, EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(L"\r\n"));
+              SendMessageW(memo, EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(note.c_str()));
+
+              f.NameEdit.SetText(L"\u00FCber \u00FC.txt");
+              key(box, VK_HOME);
+              SendMessageW(box, EM_SETSEL, 0, -1);
+              SendMessageW(box, WM_COPY, 0, 0);
+              copied = clipboard();
+              EXPECT_TRUE(f.OKButton.Click());
+            }),
+            IDOK);
+  EXPECT_EQ(copied, L"\u00FCber \u00FC.txt");
+  EXPECT_EQ(Item.FileName, L"\u00FCber \u00FC.txt");
+  EXPECT_EQ(Item.FileNote, name + L"\r\n" + note);
 }
 
 TEST_F(ItemPropTest, TimeOfDayIsRoundedHalfUpToTheSecond) {
