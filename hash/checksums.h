@@ -48,7 +48,8 @@ extern const std::array<uint32_t, 256> CRC32Table;
 uint32_t UpdateCRC32(uint32_t CRC, const void* Data, int32_t Size);
 
 // What UpdateCRC32 runs, chosen at start-up: eight table look-ups per 8 bytes, or on processors
-// with carry-less multiplication 64-byte runs folded by it. Both give identical results.
+// with carry-less multiplication 64-byte runs folded by it, and where it works on 256- or 512-bit
+// registers 256-byte runs. All give identical results.
 using TCRC32ContinueProc = uint32_t (*)(uint32_t CRC, const uint8_t* Data, size_t Size);
 extern TCRC32ContinueProc CRC32Continue;
 // Every variant this processor can run, the portable one first.

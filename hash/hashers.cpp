@@ -125,13 +125,34 @@ bool CPUID(unsigned Leaf, unsigned (&r)[4]) {
 #endif
 }
 
+// The register state the system saves for each thread (XCR0); 0 when it tells none.
+uint64_t SavedRegisterState(const unsigned (&r1)[4]) {
+  if (!(r1[2] & (1u << 27))) return 0;  // the system has not enabled XGETBV
+#if JV_X86 && defined(_MSC_VER)
+  return _xgetbv(0);
+#elif JV_X86
+  unsigned lo, hi;
+  __asm__("xgetbv" : "=a"(lo), "=d"(hi) : "c"(0));
+  return (uint64_t{hi} << 32) | lo;
+#else
+  return 0;
+#endif
+}
+
 TX86Features DetectX86Features() {
   TX86Features f;
   unsigned r1[4] = {}, r7[4] = {};
   if (!CPUID(1, r1)) return f;
   const bool ssse3 = r1[2] & (1u << 9), sse41 = r1[2] & (1u << 19);
   f.PCLMUL = (r1[2] & (1u << 1)) && sse41;
-  f.SHA = CPUID(7, r7) && (r7[1] & (1u << 29)) && ssse3 && sse41;
+  if (!CPUID(7, r7)) return f;
+  f.SHA = (r7[1] & (1u << 29)) && ssse3 && sse41;
+  // SSE and AVX state (bits 1, 2); then the AVX-512 mask and upper registers (bits 5 to 7).
+  const uint64_t saved = SavedRegisterState(r1);
+  const bool avx2 = (r1[2] & (1u << 28)) && (r7[1] & (1u << 5)) && (saved & 0x06) == 0x06;
+  const bool vpclmul = f.PCLMUL && (r7[2] & (1u << 10));
+  f.VPCLMUL256 = vpclmul && avx2;
+  f.VPCLMUL512 = f.VPCLMUL256 && (r7[1] & (1u << 16)) && (saved & 0xE6) == 0xE6;
   return f;
 }
 

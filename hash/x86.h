@@ -15,6 +15,10 @@
 struct TX86Features {
   bool SHA = false;     // SHA-1 rounds and schedule, with SSSE3 and SSE4.1 beside them
   bool PCLMUL = false;  // carry-less multiplication, with SSE4.1
+  // Carry-less multiplication of every 128-bit lane of a 256-bit register, with AVX2, and of a
+  // 512-bit one, with AVX-512F; each only where the system also saves those registers.
+  bool VPCLMUL256 = false;
+  bool VPCLMUL512 = false;
 };
 
 // Read once from the processor identification; all false on other processors.

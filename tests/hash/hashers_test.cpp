@@ -5,6 +5,7 @@
 
 #include <cstring>
 #include <new>
+#include <numeric>
 #include <random>
 #include <string>
 #include <vector>
@@ -108,7 +109,8 @@ TEST(Hashers, KnownAnswers) {
 // Every code path of every hasher, with any split into Update calls (empty and negative sizes
 // included), gives the digest of the whole in one call on the portable path. The lengths lie
 // around the block boundaries of the hashers and of the folding CRC (64-byte rounds, 16-byte
-// steps). One hasher serves every split, so Init must start over after Done.
+// steps; 256-byte rounds on the wide paths). One hasher serves every split, so Init must start
+// over after Done.
 TEST(Hashers, EveryPathAndSplitGivesTheSameDigest) {
   // Runs Body with Slot set to each of Paths in turn, then restores the start-up choice.
   auto forEachPath = [](auto& Slot, const auto& Paths, auto Body) {
@@ -122,8 +124,8 @@ TEST(Hashers, EveryPathAndSplitGivesTheSameDigest) {
   std::mt19937 rng(20261206);
   std::string data(5000, '\0');
   for (char& b : data) b = static_cast<char>(rng());
-  const size_t lengths[] = {0,   1,   15,  16,  17,  55,  56,  63,  64,  65,  79,  80,   119,
-                            120, 127, 128, 129, 143, 191, 192, 193, 255, 256, 257, 1000, 5000};
+  const size_t lengths[] = {0,   1,   15,  16,  17,  55,  56,  63,  64,  65,  79,  80,   119, 120,
+                            127, 128, 129, 143, 191, 192, 193, 255, 256, 257, 512, 1000, 5000};
   for (THasherClass cls : {MD4, MD5, RMD, SHA0, SHA1, CRC32}) {
     auto h = cls->Create();
     EXPECT_EQ(h->ClassType(), cls);
@@ -223,7 +225,8 @@ TEST(ByteOrderRoutines, StartUpSelectionAndFamilyThreePath) {
   EXPECT_EQ(SHACompress, SHACompressPaths().back().Code);
 }
 
-// UpdateCRC32, on every path, against the bitwise definition at every alignment and length.
+// UpdateCRC32, on every path, against the bitwise definition at every alignment and length up
+// to 300 bytes, and around the 256-byte rounds of the wide paths beyond.
 TEST(CRC32, UpdateMatchesTheBitwiseDefinition) {
   auto reference = [](uint32_t c, const uint8_t* p, size_t n) {
     while (n--) {
@@ -233,13 +236,17 @@ TEST(CRC32, UpdateMatchesTheBitwiseDefinition) {
     return c;
   };
   std::mt19937 rng(7);
-  std::vector<uint8_t> data(300);
+  std::vector<uint8_t> data(4200);
   for (auto& b : data) b = static_cast<uint8_t>(rng());
+  std::vector<size_t> lengths(301);
+  std::iota(lengths.begin(), lengths.end(), 0);
+  for (size_t n : {511, 512, 513, 527, 528, 767, 768, 769, 1023, 1024, 1040, 1279, 4095, 4192})
+    lengths.push_back(n);
   const TCRC32ContinueProc saved = CRC32Continue;
   for (const auto& path : CRC32ContinuePaths()) {
     CRC32Continue = path.Code;
     for (size_t offset = 0; offset < 8; ++offset)
-      for (size_t n = 0; n + offset <= data.size(); ++n) {
+      for (size_t n : lengths) {
         const uint32_t start = rng();
         ASSERT_EQ(UpdateCRC32(start, data.data() + offset, static_cast<int32_t>(n)),
                   reference(start, data.data() + offset, n))
