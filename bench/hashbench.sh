@@ -51,12 +51,12 @@ awk '
                if ($5 > rate[key]) rate[key] = $5; chosen[key] = $4 }
   END {
     goal["MD5"] = "(unchanged)"; goal["SHA1"] = ">= 0.90"; goal["CRC32"] = ">= 1.00"
-    printf "%-6s %-11s %10s   %-26s %10s %7s  %s\n", "hasher", "path", "Jurnvalt", "reference", "MB/s", "ratio", "goal"
+    printf "%-6s %-13s %10s   %-26s %10s %7s  %s\n", "hasher", "path", "Jurnvalt", "reference", "MB/s", "ratio", "goal"
     for (i = 1; i <= n; i++) {
       split(order[i], k, " "); alg = k[1]
       path = k[2] (chosen[order[i]] ? " *" : "")
       r = (alg in ref) ? sprintf("%10.1f %7.2f", ref[alg], rate[order[i]] / ref[alg]) : sprintf("%10s %7s", "-", "-")
-      printf "%-6s %-11s %10.1f   %-26s %s  %s\n", alg, path, rate[order[i]],
+      printf "%-6s %-13s %10.1f   %-26s %s  %s\n", alg, path, rate[order[i]],
              (alg in name) ? name[alg] : "(not on this machine)", r, chosen[order[i]] ? goal[alg] : ""
     }
     print "* = the path chosen at start-up on this processor; goals apply to it."
