@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <new>
 #include <numeric>
@@ -11,6 +12,7 @@
 #include <vector>
 
 #include "hash/checksums.h"
+#include "hash/x86.h"
 
 using namespace std::string_literals;
 
@@ -257,4 +259,38 @@ TEST(CRC32, UpdateMatchesTheBitwiseDefinition) {
     EXPECT_EQ(UpdateCRC32(0x12345678u, &b, -1), 0x12345678u);
   }
   CRC32Continue = saved;
+}
+
+// Every path continues the register over long data in pieces of any size and alignment as the
+// tables do (many 256-byte rounds, a piece ending anywhere inside one); the paths are listed
+// exactly as the processor's features allow, each wider one only beside the narrower ones.
+TEST(CRC32, LongDataInPiecesOnEveryPath) {
+  const std::vector<TCodePath<TCRC32ContinueProc>> paths = CRC32ContinuePaths();
+  const TX86Features& x86 = X86Features();
+  std::vector<std::string> names, expected = {"tables"};
+  for (const auto& path : paths) names.push_back(path.Name);
+  if (x86.PCLMUL) expected.push_back("PCLMULQDQ");
+  if (x86.PCLMUL && x86.VPCLMUL256) expected.push_back("VPCLMUL-256");
+  if (x86.PCLMUL && x86.VPCLMUL256 && x86.VPCLMUL512) expected.push_back("VPCLMUL-512");
+  EXPECT_EQ(names, expected);
+  EXPECT_TRUE(!x86.VPCLMUL512 || x86.VPCLMUL256);
+  EXPECT_TRUE(!x86.VPCLMUL256 || x86.PCLMUL);
+
+  std::mt19937 rng(25);
+  std::vector<uint8_t> data(70000);
+  for (auto& b : data) b = static_cast<uint8_t>(rng());
+  for (int trial = 0; trial < 20; ++trial) {
+    const size_t start = rng() % 64, length = data.size() - start - rng() % 5000;
+    const uint32_t initial = rng();
+    const uint32_t whole = paths.front().Code(initial, data.data() + start, length);
+    for (const auto& path : paths) {
+      uint32_t crc = initial;
+      for (size_t at = 0; at < length;) {
+        const size_t piece = std::min<size_t>(length - at, rng() % (trial < 10 ? 9000 : 700));
+        crc = path.Code(crc, data.data() + start + at, piece);
+        at += piece;
+      }
+      EXPECT_EQ(crc, whole) << path.Name << ' ' << trial;
+    }
+  }
 }
