@@ -12,3 +12,12 @@ inline std::string ClipBytes(UINT format) {
   GlobalUnlock(h);
   return bytes;
 }
+
+// The Unicode text on the clipboard, up to its end mark; opens and closes the clipboard itself.
+inline std::wstring ClipboardText() {
+  if (!OpenClipboard(nullptr)) return L"<clipboard busy>";
+  std::string bytes = ClipBytes(CF_UNICODETEXT);
+  CloseClipboard();
+  std::wstring text(reinterpret_cast<const wchar_t*>(bytes.data()), bytes.size() / 2);
+  return text.substr(0, text.find(L'\0'));
+}

@@ -143,15 +143,6 @@ TEST_F(ItemPropTest, NamesAndNotesWithCombiningMarksEditPasteAndCopyExactly) {
     SendMessageW(h, WM_KEYDOWN, vk, 1);
     SendMessageW(h, WM_KEYUP, vk, 0xC0000001);
   };
-  auto clipboard = [] {
-    std::string bytes;
-    if (OpenClipboard(nullptr)) {
-      bytes = ClipBytes(CF_UNICODETEXT);
-      CloseClipboard();
-    }
-    std::wstring text(reinterpret_cast<const wchar_t*>(bytes.data()), bytes.size() / 2);
-    return text.substr(0, text.find(L'\0'));
-  };
   std::wstring copied;
   EXPECT_EQ(Run([&](TItemPropForm& f) {
               HWND box = f.NameEdit.Handle();
@@ -175,7 +166,7 @@ TEST_F(ItemPropTest, NamesAndNotesWithCombiningMarksEditPasteAndCopyExactly) {
               key(box, VK_HOME);
               SendMessageW(box, EM_SETSEL, 0, -1);
               SendMessageW(box, WM_COPY, 0, 0);
-              copied = clipboard();
+              copied = ClipboardText();
               EXPECT_TRUE(f.OKButton.Click());
             }),
             IDOK);

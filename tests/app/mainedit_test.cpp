@@ -9,6 +9,7 @@
 #include "hash/registry.h"
 #include "tests/app/main_fixture.h"
 #include "tests/app/testkit.h"
+#include "tests/clipboard.h"
 
 // The rule for empty types, beyond the empty, uniform and mixed selections below.
 TEST(EditCommands, CommonValuesOfASelection) {
@@ -239,11 +240,7 @@ TEST_F(EditCommandsTest, EditOpensTheSelectedEntryAndCopyItsRow) {
   EXPECT_EQ(Script.Asked()[1].DialogId, IDD_ITEMPROP);
 
   EXPECT_TRUE(Form->ActionList.Execute(ID_EDIT_COPY));
-  ASSERT_TRUE(OpenClipboard(nullptr));
-  HANDLE h = GetClipboardData(CF_UNICODETEXT);
-  const std::wstring text = h ? static_cast<const wchar_t*>(GlobalLock(h)) : L"";
-  if (h) GlobalUnlock(h);
-  CloseClipboard();
+  const std::wstring text = ClipboardText();
   EXPECT_TRUE(Contains(text, L"file1\t"));
   EXPECT_FALSE(Contains(text, L"file0\t"));
 }

@@ -56,14 +56,6 @@ std::wstring WindowText(HWND h) {
   return s;
 }
 
-std::wstring ClipboardText() {
-  if (!OpenClipboard(nullptr)) return L"<clipboard busy>";
-  std::string bytes = ClipBytes(CF_UNICODETEXT);
-  CloseClipboard();
-  std::wstring text(reinterpret_cast<const wchar_t*>(bytes.data()), bytes.size() / 2);
-  return text.substr(0, text.find(L'\0'));
-}
-
 void Key(HWND h, WPARAM vk) {
   SendMessageW(h, WM_KEYDOWN, vk, 1);
   SendMessageW(h, WM_KEYUP, vk, 0xC0000001);
