@@ -96,6 +96,47 @@ class CenteredBox {
   bool placed_ = false;
 };
 
+// The face, style and character set a font is drawn with. The dialog finds a face only by
+// a name it lists, and an alias such as "MS Shell Dlg" or a missing face is not listed: it
+// would open on its first entry instead, and OK would hand that one back.
+LOGFONTW DrawnFont(const LOGFONTW& font) {
+  LOGFONTW lf = font;
+  HDC dc = GetDC(nullptr);
+  HFONT f = CreateFontIndirectW(&font);
+  HGDIOBJ old = SelectObject(dc, f);
+  wchar_t face[LF_FACESIZE] = {};
+  if (GetTextFaceW(dc, LF_FACESIZE, face) > 0) lstrcpynW(lf.lfFaceName, face, LF_FACESIZE);
+  TEXTMETRICW tm{};
+  if (GetTextMetricsW(dc, &tm)) {
+    lf.lfWeight = tm.tmWeight;
+    lf.lfItalic = tm.tmItalic;
+    lf.lfCharSet = tm.tmCharSet;
+  }
+  SelectObject(dc, old);
+  DeleteObject(f);
+  ReleaseDC(nullptr, dc);
+  return lf;
+}
+
+bool SameFont(const LOGFONTW& a, const LOGFONTW& b) {
+  return lstrcmpiW(a.lfFaceName, b.lfFaceName) == 0 && a.lfHeight == b.lfHeight &&
+         a.lfWeight == b.lfWeight && a.lfItalic == b.lfItalic && a.lfUnderline == b.lfUnderline &&
+         a.lfStrikeOut == b.lfStrikeOut && a.lfCharSet == b.lfCharSet;
+}
+
+// Notes the font the dialog shows once it has filled its lists. Windows answers
+// WM_CHOOSEFONT_GETLOGFONT; Wine does not, but keeps lpLogFont current instead.
+UINT_PTR CALLBACK FontShownHook(HWND dialog, UINT msg, WPARAM, LPARAM lp) {
+  if (msg == WM_INITDIALOG) {
+    const auto* cf = reinterpret_cast<const CHOOSEFONTW*>(lp);
+    auto* shown = reinterpret_cast<LOGFONTW*>(cf->lCustData);
+    *shown = *cf->lpLogFont;
+    SendMessageW(dialog, WM_CHOOSEFONT_GETLOGFONT, 0, reinterpret_cast<LPARAM>(shown));
+    return TRUE;
+  }
+  return FALSE;
+}
+
 class SystemPrompts : public Prompter {
  public:
   int Message(HWND owner, const std::wstring& text, const std::wstring& caption, MsgType type,
@@ -129,11 +170,15 @@ class SystemPrompts : public Prompter {
     CHOOSEFONTW cf{};
     cf.lStructSize = sizeof(cf);
     cf.hwndOwner = owner;
-    LOGFONTW lf = d.Font;
+    LOGFONTW lf = DrawnFont(d.Font);
+    LOGFONTW shown = lf;
     cf.lpLogFont = &lf;
-    cf.Flags = d.Options | CF_INITTOLOGFONTSTRUCT | CF_SCREENFONTS;
+    cf.Flags = d.Options | CF_INITTOLOGFONTSTRUCT | CF_SCREENFONTS | CF_ENABLEHOOK;
+    cf.lpfnHook = FontShownHook;
+    cf.lCustData = reinterpret_cast<LPARAM>(&shown);
     if (!ChooseFontW(&cf)) return false;
-    d.Font = lf;
+    // OK on what the dialog opened with keeps the font as it was given, name and all.
+    if (!SameFont(lf, shown)) d.Font = lf;
     return true;
   }
   bool Color(HWND owner, ColorDialog& d) override {
@@ -210,6 +255,55 @@ const wchar_t* KindName(PromptKind k) {
   }
   return L"prompt";
 }
+
+// Hands a system dialog owned by the given window to a test's function once it shows: a hook
+// sees it activate, and a timer runs the function from the dialog's own message loop.
+class DrivenDialog {
+ public:
+  DrivenDialog(HWND owner, std::function<void(HWND)> drive)
+      : owner_(owner), drive_(std::move(drive)) {
+    current_ = this;
+    hook_ = SetWindowsHookExW(WH_CBT, Hook, nullptr, GetCurrentThreadId());
+  }
+  ~DrivenDialog() {
+    if (hook_) UnhookWindowsHookEx(hook_);
+    if (timer_) KillTimer(nullptr, timer_);
+    current_ = nullptr;
+  }
+  DrivenDialog(const DrivenDialog&) = delete;
+  DrivenDialog& operator=(const DrivenDialog&) = delete;
+  const std::wstring& Failure() const { return failure_; }
+
+ private:
+  static LRESULT CALLBACK Hook(int code, WPARAM wp, LPARAM lp) {
+    DrivenDialog* self = current_;
+    HWND w = reinterpret_cast<HWND>(wp);
+    if (code == HCBT_ACTIVATE && self && !self->dialog_ && GetWindow(w, GW_OWNER) == self->owner_) {
+      self->dialog_ = w;
+      self->timer_ = SetTimer(nullptr, 0, 0, Run);
+    }
+    return CallNextHookEx(nullptr, code, wp, lp);
+  }
+  static void CALLBACK Run(HWND, UINT, UINT_PTR, DWORD) {
+    DrivenDialog* self = current_;
+    if (!self || !self->timer_) return;
+    KillTimer(nullptr, self->timer_);
+    self->timer_ = 0;
+    Guarded([&] { self->drive_(self->dialog_); });
+    if (IsWindowVisible(self->dialog_)) {
+      self->failure_ = L"left open by the script";
+      PostMessageW(self->dialog_, WM_COMMAND, IDCANCEL, 0);
+    }
+  }
+  static inline thread_local DrivenDialog* current_ = nullptr;
+  HWND owner_;
+  std::function<void(HWND)> drive_;
+  HHOOK hook_ = nullptr;
+  HWND dialog_ = nullptr;
+  UINT_PTR timer_ = 0;
+  std::wstring failure_;
+};
+
 }  // namespace
 
 Script::Script() : previous_(SetPrompter(this)) {}
@@ -249,6 +343,12 @@ void Script::AnswerFile(const std::wstring& fileName, int filterIndex) {
 void Script::AnswerFont(const LOGFONTW& font) {
   Answer a{PromptKind::Font};
   a.Font = font;
+  answers_.push_back(std::move(a));
+}
+
+void Script::DriveFont(std::function<void(HWND)> drive) {
+  Answer a{PromptKind::Font};
+  a.OnWindow = std::move(drive);
   answers_.push_back(std::move(a));
 }
 
@@ -338,12 +438,18 @@ bool Script::File(HWND, FileDialog& d) {
   return ok;
 }
 
-bool Script::Font(HWND, FontDialog& d) {
+bool Script::Font(HWND owner, FontDialog& d) {
   Prompt p{PromptKind::Font};
   p.Text = d.Font.lfFaceName;
   Answer a{PromptKind::Font};
   bool ok = Next(PromptKind::Font, p, a) && !a.Cancel;
-  if (ok) d.Font = a.Font;
+  if (ok && a.OnWindow) {
+    DrivenDialog driven(owner, a.OnWindow);
+    ok = SystemPrompter().Font(owner, d);
+    if (!driven.Failure().empty()) failures_.push_back(L"font dialog " + driven.Failure());
+  } else if (ok) {
+    d.Font = a.Font;
+  }
   p.Result = ok;
   asked_.push_back(p);
   return ok;

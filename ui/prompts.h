@@ -117,6 +117,10 @@ class Script : public Prompter {
   void AnswerDialog(std::function<void(Dialog&)> answer);
   void AnswerFile(const std::wstring& fileName, int filterIndex = 0);
   void AnswerFont(const LOGFONTW& font);
+  // The next font dialog is the system's own. drive gets its window once it shows and should
+  // end it before returning (send its OK or Cancel); one still shown then is a failure and is
+  // cancelled.
+  void DriveFont(std::function<void(HWND)> drive);
   void AnswerColor(COLORREF color);
   void Cancel(PromptKind kind);  // the next prompt of this kind is cancelled
 
@@ -145,6 +149,7 @@ class Script : public Prompter {
     std::wstring FileName;
     int FilterIndex = 0;
     LOGFONTW Font{};
+    std::function<void(HWND)> OnWindow;
     COLORREF Color = 0;
   };
   // The next answer when it is of this kind; otherwise records a failure.

@@ -10,6 +10,8 @@
 #include "tests/app/mainlist_fixture.h"
 #include "tests/app/testkit.h"
 
+#include <dlgs.h>  // the font dialog's controls
+
 namespace {
 
 enum Page { CommonPage, ImportPage, ViewPage, XMLPage };
@@ -469,4 +471,117 @@ TEST_F(OptsFormTest, ADisabledAssociationKeepsItsBoxAgainstTheKeyboard) {
     EXPECT_TRUE(list.Checked(1));
     EXPECT_TRUE(Form.CancelButton.Click());
   });
+}
+
+// The system's font dialog from the main window ------------------------------------
+
+// The list as drawn: header and rows, pixel by pixel.
+std::vector<DWORD> ListPixels(HWND list) {
+  RECT r{};
+  GetWindowRect(list, &r);
+  BITMAPINFO bi{};
+  bi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+  bi.bmiHeader.biWidth = r.right - r.left;
+  bi.bmiHeader.biHeight = -(r.bottom - r.top);
+  bi.bmiHeader.biPlanes = 1;
+  bi.bmiHeader.biBitCount = 32;
+  void* bits = nullptr;
+  HDC dc = CreateCompatibleDC(nullptr);
+  HBITMAP bitmap = CreateDIBSection(dc, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+  HGDIOBJ old = SelectObject(dc, bitmap);
+  PrintWindow(list, dc, 0);
+  GdiFlush();
+  const DWORD* p = static_cast<const DWORD*>(bits);
+  std::vector<DWORD> pixels(p, p + (r.right - r.left) * (r.bottom - r.top));
+  SelectObject(dc, old);
+  DeleteObject(bitmap);
+  DeleteDC(dc);
+  return pixels;
+}
+
+// The face the list's own device context reports for the font it draws with.
+std::wstring DrawnFace(HWND list) {
+  HDC dc = GetDC(list);
+  HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(list, WM_GETFONT, 0, 0)));
+  wchar_t face[LF_FACESIZE] = {};
+  GetTextFaceW(dc, LF_FACESIZE, face);
+  SelectObject(dc, old);
+  ReleaseDC(list, dc);
+  return face;
+}
+
+std::wstring ItemText(HWND dialog, int id) {
+  wchar_t text[LF_FACESIZE] = {};
+  GetDlgItemTextW(dialog, id, text, LF_FACESIZE);
+  return text;
+}
+
+// Chooses a list entry of the dialog as a click does.
+void Choose(HWND dialog, int id, const std::wstring& text) {
+  HWND box = GetDlgItem(dialog, id);
+  const LRESULT i =
+      SendMessageW(box, CB_FINDSTRINGEXACT, -1, reinterpret_cast<LPARAM>(text.c_str()));
+  ASSERT_NE(i, CB_ERR) << ui::ToUtf8(text);
+  SendMessageW(box, CB_SETCURSEL, i, 0);
+  SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, CBN_SELCHANGE), reinterpret_cast<LPARAM>(box));
+}
+
+TEST_F(MainListTest, ChangeFontOpensOnTheListsFontAndOKWithoutAChangeKeepsTheList) {
+  Add(L"alpha.txt", fsOK).HashValue = "d41d8cd98f00b204e9800998ecf8427e";
+  Add(L"gamma\\delta.doc", fsChanged).FileSize = 1234;
+  Form->RefreshList();
+  struct Shown {
+    std::wstring Face, Style;
+    int Size = 0;
+  };
+  // Options, View, "Change font...", the system's dialog: `pick` may choose there, then OK in
+  // both. Returns what the font dialog showed when it opened.
+  const auto changeFont = [&](std::function<void(HWND)> pick) {
+    Shown shown;
+    Script.AnswerDialog([&](ui::Dialog& d) {
+      auto& o = static_cast<TOptsForm&>(d);
+      o.PageControl.Choose(ViewPage);
+      EXPECT_TRUE(o.ViewFontButton.Click());
+      EXPECT_TRUE(o.OKButton.Click());
+    });
+    Script.DriveFont([&](HWND dialog) {
+      shown = {ItemText(dialog, cmb1), ItemText(dialog, cmb2),
+               _wtoi(ItemText(dialog, cmb3).c_str())};
+      if (pick) pick(dialog);
+      SendMessageW(dialog, WM_COMMAND, IDOK, 0);
+    });
+    Form->PerformCommand(ID_OPTIONS);
+    return shown;
+  };
+  // The dialog opens on what the list draws; OK there and in Options leaves the list as it was.
+  const auto okUnchanged = [&](const std::wstring& name, int size) {
+    SCOPED_TRACE(ui::ToUtf8(name));
+    const std::wstring face = DrawnFace(List());
+    const std::vector<DWORD> before = ListPixels(List());
+    const Shown shown = changeFont({});
+    EXPECT_EQ(shown.Face, face);
+    EXPECT_EQ(shown.Size, size);
+    EXPECT_EQ(shown.Style, L"Regular");
+    EXPECT_TRUE(ListPixels(List()) == before) << "OK without a change redrew the list";
+    EXPECT_EQ(Form->ListView.FontName(), name);
+    EXPECT_EQ(Form->ListView.FontSize(), size);
+  };
+  // Aliases the dialog does not list.
+  for (const auto& [name, size] :
+       std::vector<std::pair<std::wstring, int>>{{L"MS Sans Serif", 8}, {L"MS Shell Dlg", 10}}) {
+    Form->ListView.SetFontName(name);
+    Form->ListView.SetFontSize(size);
+    okUnchanged(name, size);
+  }
+  // A choice made there reaches the list; then the dialog opens on that face, which it lists.
+  const std::vector<DWORD> before = ListPixels(List());
+  changeFont([&](HWND dialog) {
+    Choose(dialog, cmb1, L"Liberation Serif");
+    Choose(dialog, cmb3, L"14");
+  });
+  EXPECT_EQ(Form->ListView.FontName(), L"Liberation Serif");
+  EXPECT_EQ(Form->ListView.FontSize(), 14);
+  EXPECT_EQ(DrawnFace(List()), L"Liberation Serif");
+  EXPECT_FALSE(ListPixels(List()) == before);
+  okUnchanged(L"Liberation Serif", 14);
 }
