@@ -115,9 +115,8 @@ void TMainForm::FilePropsActionExecute() {
 }
 
 void TMainForm::ShowTips() {
-  // No owner window: the tips stand over the main window and keep it disabled themselves.
-  TDlgTipsForm form(nullptr);
-  form.MainWindow = HandleIfCreated();
+  // Owned by the main window, as its other modal dialogs: they stay above it while they show.
+  TDlgTipsForm form(HandleIfCreated());
   form.AddTip(ui::LoadStr(IDS_TIP_MAINWINDOW), ui::LoadStr(IDS_TIP_SORT));
   form.AddTip(ui::LoadStr(IDS_TIP_MAINWINDOW), ui::LoadStr(IDS_TIP_STATE));
   form.AddTip(ui::LoadStr(IDS_TIP_MAINWINDOW), ui::LoadStr(IDS_TIP_WIDTH));

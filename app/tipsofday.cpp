@@ -15,12 +15,7 @@ constexpr COLORREF BodyColor = 0xFFFFFF;
 }  // namespace
 
 TDlgTipsForm::TDlgTipsForm(HWND Owner) : Dialog(IDD_TIPS, Owner) {
-  CenterOnOwner = false;  // placed as they show, on MainWindow when they have one
   Handle();
-}
-
-TDlgTipsForm::~TDlgTipsForm() {
-  StandOverMainWindow(false);
 }
 
 void TDlgTipsForm::OnInitDialog() {
@@ -97,25 +92,7 @@ void TDlgTipsForm::PaintShapes(HDC dc) {
   SelectObject(dc, oldPen);
 }
 
-void TDlgTipsForm::StandOverMainWindow(bool Showing) {
-  if (Showing) {
-    ui::CenterWindow(HandleIfCreated(), MainWindow ? MainWindow : OwnerWindow());
-    if (MainWindow && IsWindowEnabled(MainWindow)) {
-      EnableWindow(MainWindow, FALSE);
-      MainDisabled = true;
-    }
-  } else if (MainDisabled) {
-    // Still before the tips hide, so that the activation goes back to the main window.
-    EnableWindow(MainWindow, TRUE);
-    MainDisabled = false;
-  }
-}
-
 bool TDlgTipsForm::OnMessage(UINT msg, WPARAM wp, LPARAM, LRESULT& result) {
-  if (msg == WM_SHOWWINDOW) {
-    StandOverMainWindow(wp != FALSE);
-    return false;
-  }
   if (msg != WM_ERASEBKGND) return false;
   PaintShapes(reinterpret_cast<HDC>(wp));
   result = TRUE;

@@ -18,7 +18,6 @@ struct TTipItem {
 class TDlgTipsForm : public ui::Dialog {
  public:
   explicit TDlgTipsForm(HWND Owner);
-  ~TDlgTipsForm() override;
 
   ui::CheckBox ShowBox{this, IDC_TIPS_SHOW};
   ui::Button NextButton{this, IDB_TIPS_NEXT};
@@ -30,9 +29,6 @@ class TDlgTipsForm : public ui::Dialog {
 
   int32_t TipIndex = 0;
   std::vector<std::unique_ptr<TTipItem>> Tips;
-  // The window the tips stand over when they have no owner: they show centred on it and keep
-  // it disabled while they show, which an owner window would otherwise see to.
-  HWND MainWindow = nullptr;
 
   void AddTip(const std::wstring& Name, const std::wstring& Text);
   void ShowTip();
@@ -47,7 +43,4 @@ class TDlgTipsForm : public ui::Dialog {
  private:
   void NextButtonClick();
   void PaintShapes(HDC dc);
-  void StandOverMainWindow(bool Showing);
-
-  bool MainDisabled = false;  // by these tips, which enable it again
 };

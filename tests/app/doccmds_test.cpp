@@ -524,16 +524,14 @@ TEST_F(DocCmdsTest, NewStartsTheUpdateWindowOverAnEmptyDocument) {
 
 TEST_F(DocCmdsTest, TipsAndPropertiesFromTheirCommands) {
   F->TipIndex = 7;
-  // The tips have no owner window, yet they stand centred on the main window and keep it
-  // disabled while they show.
+  // The tips are owned by the main window and stand centred on it.
   F->Activated = true;  // shown, the window is not to run its first activation
   SetWindowPos(F->Handle(), nullptr, 200, 150, 600, 400,
                SWP_NOZORDER | SWP_NOACTIVATE | SWP_SHOWWINDOW);
   Script.AnswerDialog([this](ui::Dialog& d) {
     auto& t = static_cast<TDlgTipsForm&>(d);
-    EXPECT_EQ(GetWindow(t.Handle(), GW_OWNER), nullptr);
+    EXPECT_EQ(GetWindow(t.Handle(), GW_OWNER), F->Handle());
     EXPECT_TRUE(IsWindowVisible(t.Handle()));
-    EXPECT_FALSE(IsWindowEnabled(F->Handle()));
     RECT r;
     GetWindowRect(t.Handle(), &r);
     EXPECT_NEAR((r.left + r.right) / 2, 500, 1);

@@ -3,6 +3,7 @@
 
 #include "app/about.h"
 #include "app/tipsofday.h"
+#include "tests/app/main_fixture.h"
 #include "tests/app/testkit.h"
 
 namespace {
@@ -23,7 +24,56 @@ class TipsTest : public ::testing::Test {
   ui::Script Script;
 };
 
+// Whether window a stands above window b.
+bool Above(HWND a, HWND b) {
+  for (HWND h = GetWindow(a, GW_HWNDNEXT); h; h = GetWindow(h, GW_HWNDNEXT))
+    if (h == b) return true;
+  return false;
+}
+
+// What the tips saw of the main window while they showed in their real modal loop.
+struct TipsSight {
+  static inline HWND Main, Tips, Owner;
+  static inline bool MainDisabled, AboveAfterRaise, ActiveBeforeClose;
+  static void CALLBACK Look(HWND, UINT, UINT_PTR id, DWORD) {
+    Tips = FindWindowW(L"#32770", L"Did you know...");
+    if (!Tips || !IsWindowVisible(Tips)) return;
+    KillTimer(nullptr, id);
+    Owner = GetWindow(Tips, GW_OWNER);
+    MainDisabled = !IsWindowEnabled(Main);
+    // Raised as a click on its task-bar button raises it.
+    SetWindowPos(Main, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    AboveAfterRaise = Above(Tips, Main);
+    ActiveBeforeClose = GetActiveWindow() == Tips;
+    PostMessageW(GetDlgItem(Tips, IDCANCEL), BM_CLICK, 0, 0);
+  }
+};
+
 }  // namespace
+
+// The tips are a modal dialog of the main window: with the main window raised they stay above
+// it, and once closed they hand the activation back to it.
+TEST_F(MainFormTest, TheTipsStayAboveTheMainWindowAndHandTheActivationBack) {
+  auto f = NewForm();
+  f->Activated = true;  // shown, the window is not to run its first activation
+  SetWindowPos(f->Handle(), nullptr, 200, 150, 600, 400, SWP_NOZORDER | SWP_SHOWWINDOW);
+  SetForegroundWindow(f->Handle());
+  ASSERT_EQ(GetActiveWindow(), f->Handle());
+  TipsSight::Main = f->Handle();
+  TipsSight::Tips = nullptr;
+  ui::Prompter* script = ui::SetPrompter(nullptr);  // the real modal loop
+  UINT_PTR timer = SetTimer(nullptr, 0, 1, TipsSight::Look);
+  f->PerformCommand(ID_HELP_TIPS);
+  KillTimer(nullptr, timer);
+  ui::SetPrompter(script);
+  ASSERT_NE(TipsSight::Tips, nullptr);
+  EXPECT_EQ(TipsSight::Owner, f->Handle());
+  EXPECT_TRUE(TipsSight::MainDisabled);
+  EXPECT_TRUE(TipsSight::AboveAfterRaise);
+  EXPECT_TRUE(TipsSight::ActiveBeforeClose);
+  EXPECT_TRUE(IsWindowEnabled(f->Handle()));
+  EXPECT_EQ(GetActiveWindow(), f->Handle());
+}
 
 TEST_F(TipsTest, TheIndexIsClampedAndTheLastTipMakesCloseTheDefault) {
   EXPECT_EQ(Show(7, 4,
