@@ -187,6 +187,11 @@ void TMainForm::LayoutControls() {
   int top = ToolBar.Height();
   int bottom = client.bottom - StatusBar.Height();
   ListView.SetBounds(0, top, client.right, bottom > top ? bottom - top : 0);
+  // Repainted whole at their new size: the system keeps what they showed before, and the
+  // controls redraw only part of it themselves (the status bar not its size grip, the list not
+  // its header's last divider nor its border beside the header).
+  for (HWND c : {StatusBar.Handle(), ListView.Handle()})
+    RedrawWindow(c, nullptr, nullptr, RDW_INVALIDATE | RDW_FRAME | RDW_ERASE | RDW_ALLCHILDREN);
 }
 
 // Window messages -----------------------------------------------------------------

@@ -14,6 +14,37 @@ std::vector<std::wstring> MenuCaptions(HMENU menu) {
   return v;
 }
 
+// The pixels of a window, its border included, as they stand on the screen now.
+std::vector<uint32_t> ScreenPixels(HWND window) {
+  RECT r;
+  GetWindowRect(window, &r);
+  const int width = r.right - r.left, height = r.bottom - r.top;
+  BITMAPINFO info{};
+  info.bmiHeader = {sizeof(BITMAPINFOHEADER), width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+  void* bits = nullptr;
+  HBITMAP bitmap = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+  HDC screen = GetDCEx(window, nullptr, DCX_WINDOW | DCX_CACHE);
+  HDC memory = CreateCompatibleDC(screen);
+  HGDIOBJ old = SelectObject(memory, bitmap);
+  BitBlt(memory, 0, 0, width, height, screen, 0, 0, SRCCOPY);
+  GdiFlush();
+  std::vector<uint32_t> pixels(static_cast<uint32_t*>(bits),
+                               static_cast<uint32_t*>(bits) + width * height);
+  SelectObject(memory, old);
+  DeleteDC(memory);
+  ReleaseDC(window, screen);
+  DeleteObject(bitmap);
+  return pixels;
+}
+
+// Shows the window at that size and lets everything in it paint.
+void ShowAtSize(TMainForm& f, int width, int height) {
+  f.Activated = true;  // the window is not to run its first activation
+  SetWindowPos(f.Handle(), nullptr, 0, 0, width, height,
+               SWP_NOZORDER | SWP_NOACTIVATE | SWP_SHOWWINDOW);
+  RedrawWindow(f.Handle(), nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
+}
+
 }  // namespace
 
 TEST_F(MainFormTest, FreshStartHasTheDefaults) {
@@ -199,4 +230,25 @@ TEST_F(MainFormTest, CommandsWithoutAHandlerAreDisabled) {
   EXPECT_EQ(ui::MenuItemCaption(f->MainMenu, ID_FILE_OPEN, false), L"&Open...\tCtrl+O");
   EXPECT_EQ(ui::MenuItemCaption(f->MainMenu, ID_EDIT_DELETE, false), L"Delete\tCtrl+Del");
   EXPECT_EQ(f->Action(ID_OPTS_SAVE).Hint, L"Save current programm settings");
+}
+
+// After a resize, in either direction, the status bar and the list with its header and border
+// look exactly as in a window started at that size: no size grip and no header divider stay at
+// the old right edge, and the list's border beside the header is whole.
+TEST_F(MainFormTest, AfterAResizeTheBarsLookAsInAWindowStartedAtThatSize) {
+  for (auto [from, to] :
+       {std::pair{SIZE{1000, 700}, SIZE{1200, 800}}, std::pair{SIZE{1200, 800}, SIZE{1000, 700}}}) {
+    auto resized = NewForm();
+    ShowAtSize(*resized, from.cx, from.cy);
+    SetWindowPos(resized->Handle(), nullptr, 0, 0, to.cx, to.cy,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    RedrawWindow(resized->Handle(), nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
+    const auto status = ScreenPixels(resized->StatusBar.Handle());
+    const auto list = ScreenPixels(resized->ListView.Handle());
+    resized.reset();
+    auto started = NewForm();
+    ShowAtSize(*started, to.cx, to.cy);
+    EXPECT_TRUE(status == ScreenPixels(started->StatusBar.Handle())) << to.cx << "x" << to.cy;
+    EXPECT_TRUE(list == ScreenPixels(started->ListView.Handle())) << to.cx << "x" << to.cy;
+  }
 }
