@@ -262,7 +262,23 @@ LRESULT CALLBACK Form::Proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
   LRESULT result = 0;
   bool handled = false;
   Guarded([&] {
+    if (msg == WM_ENTERMENULOOP || msg == WM_EXITMENULOOP) {
+      self->inMenuLoop_ = msg == WM_ENTERMENULOOP;
+      // A close request that came while a menu was open is handled now that it has ended.
+      if (!self->inMenuLoop_ && self->closeAfterMenu_) {
+        self->closeAfterMenu_ = false;
+        PostMessageW(hwnd, WM_CLOSE, 0, 0);
+      }
+    }
     if (msg == WM_CLOSE) {
+      if (self->inMenuLoop_) {
+        // The menu's own message loop would swallow the quit message and stay on the screen
+        // without its window: the menu ends first, and the window closes after it.
+        self->closeAfterMenu_ = true;
+        EndMenu();
+        handled = true;
+        return;
+      }
       if (self->OnCloseQuery()) {
         self->OnClose();
         ShowWindow(hwnd, SW_HIDE);

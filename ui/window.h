@@ -117,13 +117,16 @@ class Form : public Window {
   };
   virtual CreateParams GetCreateParams() { return {}; }
   void CreateHandle() override;
-  // WM_CLOSE: the window closes (DestroyWindow) only when this returns true.
+  // WM_CLOSE, once a menu open at the time has ended: the window closes (DestroyWindow) only
+  // when this returns true.
   virtual bool OnCloseQuery() { return true; }
   // After the close query allowed closing, before the window is destroyed.
   virtual void OnClose() {}
 
  private:
   static LRESULT CALLBACK Proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
+  bool inMenuLoop_ = false;      // one of the window's menus is open
+  bool closeAfterMenu_ = false;  // a close request waits for that menu to end
 };
 
 }  // namespace ui

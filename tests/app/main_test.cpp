@@ -45,6 +45,27 @@ void ShowAtSize(TMainForm& f, int width, int height) {
   RedrawWindow(f.Handle(), nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
 }
 
+// What a close request met while the File menu was open; runs on a timer inside the menu's loop.
+struct CloseInAMenu {
+  static inline HWND Main;
+  static inline bool Requested, MenuStayed;
+  static bool MenuShown() {
+    HWND menu = FindWindowW(L"#32768", nullptr);
+    return menu && IsWindowVisible(menu);
+  }
+  static void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD) {
+    if (!MenuShown()) return;
+    if (!Requested) {
+      Requested = true;
+      PostMessageW(Main, WM_CLOSE, 0, 0);
+      return;
+    }
+    // The request was handled (timers come after posted messages) and the menu is still open.
+    MenuStayed = true;
+    EndMenu();
+  }
+};
+
 }  // namespace
 
 TEST_F(MainFormTest, FreshStartHasTheDefaults) {
@@ -251,4 +272,40 @@ TEST_F(MainFormTest, AfterAResizeTheBarsLookAsInAWindowStartedAtThatSize) {
     EXPECT_TRUE(status == ScreenPixels(started->StatusBar.Handle())) << to.cx << "x" << to.cy;
     EXPECT_TRUE(list == ScreenPixels(started->ListView.Handle())) << to.cx << "x" << to.cy;
   }
+}
+
+// A close request while a menu is open ends the menu first, then closes the window as usual:
+// the question about the modified document comes once the menu is gone, and the program's
+// message loop gets its quit message.
+TEST_F(MainFormTest, ACloseRequestWithAMenuOpenEndsTheMenuAndThenCloses) {
+  auto& app = ui::Application::Get();
+  auto f = NewForm();
+  f->Activated = true;  // the window is not to run its first activation
+  app.SetMainForm(f.get());
+  f->SetVisible(true);
+  f->FileList->Modified = true;
+  bool menuAtQuestion = true;
+  Script.AnswerMessage([&](const ui::Prompt&) {
+    menuAtQuestion = CloseInAMenu::MenuShown();
+    return IDNO;
+  });
+  CloseInAMenu::Main = f->Handle();
+  CloseInAMenu::Requested = CloseInAMenu::MenuStayed = false;
+  UINT_PTR timer = SetTimer(nullptr, 0, 1, CloseInAMenu::Tick);
+  SendMessageW(f->Handle(), WM_SYSCOMMAND, SC_KEYMENU, 'f');  // Alt+F: until the menu ends
+  KillTimer(nullptr, timer);
+  bool quit = false;
+  MSG msg;
+  while (!quit && PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    quit = msg.message == WM_QUIT;
+    if (!quit) DispatchMessageW(&msg);
+  }
+  app.SetMainForm(nullptr);
+  EXPECT_TRUE(CloseInAMenu::Requested);
+  EXPECT_FALSE(CloseInAMenu::MenuStayed);
+  EXPECT_FALSE(CloseInAMenu::MenuShown());
+  ASSERT_EQ(Script.Asked().size(), 1u);
+  EXPECT_FALSE(menuAtQuestion);
+  EXPECT_FALSE(f->Visible());
+  EXPECT_TRUE(quit);
 }
