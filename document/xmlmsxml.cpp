@@ -3,8 +3,14 @@
 #include <ole2.h>
 #include <msxml2.h>
 
+#include <algorithm>
+#include <cstring>
+#include <optional>
+#include <vector>
+
 #include "document/xml.h"
 #include "document/xmlfile.h"
+#include "document/xmlstandin.h"
 #include "hash/errors.h"
 
 // MinGW's libuuid lacks the SAX2 identifiers; these are the only definitions in the program.
@@ -38,7 +44,8 @@ void LocatorPosition(ISAXLocator* Locator, int& Line, int& Column) {
 
 class TComAttributes final : public TSAXAttributes {
  public:
-  explicit TComAttributes(ISAXAttributes* Attributes) : Attributes(Attributes) {}
+  TComAttributes(ISAXAttributes* Attributes, TStandInRestorer* Restorer)
+      : Attributes(Attributes), Restorer(Restorer) {}
   int GetLength() const override {
     int n = 0;
     return Attributes && SUCCEEDED(Attributes->getLength(&n)) ? n : 0;
@@ -52,19 +59,26 @@ class TComAttributes final : public TSAXAttributes {
   std::wstring_view GetValue(int Index) const override {
     const wchar_t* p = nullptr;
     int n = 0;
-    return SUCCEEDED(Attributes->getValue(Index, &p, &n)) && p ? std::wstring_view(p, n)
-                                                               : std::wstring_view();
+    if (FAILED(Attributes->getValue(Index, &p, &n)) || !p) return {};
+    const std::wstring_view value(p, n);
+    if (!Restorer) return value;
+    // Each restored value stays while the start tag is handled.
+    if (Restored.size() <= static_cast<size_t>(Index)) Restored.resize(Index + 1);
+    return Restored[Index].assign(Restorer->Value(value));
   }
 
  private:
   ISAXAttributes* Attributes;
+  TStandInRestorer* Restorer;
+  mutable std::vector<std::wstring> Restored;
 };
 
-// The file as the parser's input source, read by handle.
+// The file as the parser's input source, read by handle; with stand-ins, rewritten on the way.
 class TFileInputStream final : public IStream {
  public:
   explicit TFileInputStream(HANDLE File) : File(File) {}
   ~TFileInputStream() { CloseHandle(File); }
+  bool StandIns = false;
 
   HRESULT WINAPI QueryInterface(REFIID riid, void** ppv) override {
     if (riid == IID_IUnknown || riid == IID_ISequentialStream || riid == IID_IStream) {
@@ -81,13 +95,19 @@ class TFileInputStream final : public IStream {
 
   HRESULT WINAPI Read(void* pv, ULONG cb, ULONG* pcbRead) override {
     DWORD done = 0;
-    const BOOL ok = ReadFile(File, pv, cb, &done, nullptr);
+    HRESULT result = S_OK;
+    if (!StandIns) {
+      if (!ReadFile(File, pv, cb, &done, nullptr)) result = HRESULT_FROM_WIN32(GetLastError());
+    } else {
+      result = Rewritten(static_cast<char*>(pv), cb, done);
+    }
     if (pcbRead) *pcbRead = done;
-    if (!ok) return HRESULT_FROM_WIN32(GetLastError());
+    if (FAILED(result)) return result;
     return done < cb ? S_FALSE : S_OK;
   }
   HRESULT WINAPI Write(const void*, ULONG, ULONG*) override { return STG_E_ACCESSDENIED; }
   HRESULT WINAPI Seek(LARGE_INTEGER Move, DWORD Origin, ULARGE_INTEGER* NewPosition) override {
+    if (StandIns) return E_NOTIMPL;
     LARGE_INTEGER pos;
     if (!SetFilePointerEx(File, Move, &pos, Origin)) return HRESULT_FROM_WIN32(GetLastError());
     if (NewPosition) NewPosition->QuadPart = pos.QuadPart;
@@ -112,8 +132,44 @@ class TFileInputStream final : public IStream {
   HRESULT WINAPI Clone(IStream**) override { return E_NOTIMPL; }
 
  private:
+  // Fills Buffer with the rewritten text as far as it goes.
+  HRESULT Rewritten(char* Buffer, ULONG Count, DWORD& Done) {
+    const size_t piece = std::max<size_t>(MSXMLReadSize, 1);
+    while (Text.size() - Served < Count && !Ended) {
+      if (Taken == Pending.size()) {
+        // The first read holds any xml declaration, which tells the encoding.
+        Pending.resize(Rewriter ? piece : std::max<size_t>(piece, 4096));
+        Taken = 0;
+        DWORD got = 0;
+        if (!ReadFile(File, Pending.data(), static_cast<DWORD>(Pending.size()), &got, nullptr))
+          return HRESULT_FROM_WIN32(GetLastError());
+        Pending.resize(got);
+        if (!Rewriter) Rewriter.emplace(Pending);
+        if (got == 0) {
+          Rewriter->Finish(Text);
+          Ended = true;
+          break;
+        }
+      }
+      const size_t n = std::min(Pending.size() - Taken, piece);
+      Rewriter->Rewrite(std::string_view(Pending).substr(Taken, n), Text);
+      Taken += n;
+    }
+    Done = static_cast<DWORD>(std::min<size_t>(Count, Text.size() - Served));
+    std::memcpy(Buffer, Text.data() + Served, Done);
+    Served += Done;
+    if (Served == Text.size()) Text.clear(), Served = 0;
+    return S_OK;
+  }
+
   HANDLE File;
   ULONG Refs = 0;
+  std::optional<TStandInText> Rewriter;
+  std::string Pending;  // read from the file, from Taken on not yet rewritten
+  size_t Taken = 0;
+  std::string Text;  // rewritten, from Served on not yet handed out
+  size_t Served = 0;
+  bool Ended = false;
 };
 
 class TComApartment {
@@ -146,6 +202,7 @@ class TSAXContentHandler final : public ISAXContentHandler {
  public:
   explicit TSAXContentHandler(TSAXHandlers& Handlers) : Handlers(Handlers) {}
   bool Aborted = false;
+  TStandInRestorer* Restorer = nullptr;  // set when the text comes with stand-ins
 
   HRESULT WINAPI QueryInterface(REFIID riid, void** ppv) override {
     return QueryOwn<ISAXContentHandler>(this, IID_ISAXContentHandler, riid, ppv);
@@ -167,16 +224,23 @@ class TSAXContentHandler final : public ISAXContentHandler {
   HRESULT WINAPI startElement(const wchar_t*, int, const wchar_t*, int, const wchar_t* QName,
                               int QNameLength, ISAXAttributes* Attributes) override {
     return Guard([&] {
-      TComAttributes attributes(Attributes);
+      FlushText();
+      TComAttributes attributes(Attributes, Restorer);
       Handlers.StartElement(std::wstring_view(QName, QNameLength), attributes);
     });
   }
   HRESULT WINAPI endElement(const wchar_t*, int, const wchar_t*, int, const wchar_t* QName,
                             int QNameLength) override {
-    return Guard([&] { Handlers.EndElement(std::wstring_view(QName, QNameLength)); });
+    return Guard([&] {
+      FlushText();
+      Handlers.EndElement(std::wstring_view(QName, QNameLength));
+    });
   }
   HRESULT WINAPI characters(const wchar_t* Chars, int Count) override {
-    return Guard([&] { Handlers.Characters(std::wstring_view(Chars, Count)); });
+    return Guard([&] {
+      const std::wstring_view piece(Chars, Count);
+      Handlers.Characters(Restorer ? Restorer->Piece(piece) : piece);
+    });
   }
   HRESULT WINAPI ignorableWhitespace(const wchar_t*, int) override { return S_OK; }
   HRESULT WINAPI processingInstruction(const wchar_t*, int, const wchar_t*, int) override {
@@ -185,6 +249,12 @@ class TSAXContentHandler final : public ISAXContentHandler {
   HRESULT WINAPI skippedEntity(const wchar_t*, int) override { return S_OK; }
 
  private:
+  void FlushText() {
+    if (Restorer) {
+      if (const std::wstring_view held = Restorer->Flush(); !held.empty())
+        Handlers.Characters(held);
+    }
+  }
   template <typename Event>
   HRESULT Guard(Event&& Run) {
     if (Aborted) return E_FAIL;
@@ -259,9 +329,9 @@ TSAXHandlers::TSAXHandlers(TFileList* AOwner) : Owner(AOwner) {
 
 TSAXHandlers::~TSAXHandlers() = default;
 
-void ParseWithMSXML(const std::wstring& FileName, TSAXHandlers& Handlers) {
-  TFileInputStream stream(static_cast<HANDLE>(OpenXMLFileForReading(FileName)));
-  TComApartment apartment;
+namespace {
+
+ISAXXMLReader* CreateReader() {
   ISAXXMLReader* reader = nullptr;
   const HRESULT hr = CoCreateInstance(CLSID_SAXXMLReader, nullptr, CLSCTX_INPROC_SERVER,
                                       IID_ISAXXMLReader, reinterpret_cast<void**>(&reader));
@@ -271,17 +341,61 @@ void ParseWithMSXML(const std::wstring& FileName, TSAXHandlers& Handlers) {
   // A checksum file never needs anything from outside itself.
   reader->putFeature(L"external-general-entities", VARIANT_FALSE);
   reader->putFeature(L"external-parameter-entities", VARIANT_FALSE);
-  reader->putContentHandler(Handlers.ContentHandler.get());
-  reader->putErrorHandler(Handlers.ErrorHandler.get());
+  return reader;
+}
+
+HRESULT Parse(ISAXXMLReader* Reader, TSAXHandlers& Handlers, VARIANT Input) {
+  Reader->putContentHandler(Handlers.ContentHandler.get());
+  Reader->putErrorHandler(Handlers.ErrorHandler.get());
+  const HRESULT parsed = Reader->parse(Input);
+  Reader->putContentHandler(nullptr);
+  Reader->putErrorHandler(nullptr);
+  Handlers.Locator = nullptr;
+  return parsed;
+}
+
+// Whether the reader loses a CR from a character reference or text after a line end in a CDATA
+// section, while it keeps a stand-in; asked of the installed reader once.
+bool ReaderNeedsStandIns(ISAXXMLReader* Reader) {
+  static const bool needs = [Reader] {
+    TFileList probe;
+    TSAXHandlers handlers(&probe);
+    const std::wstring standIn = {StandInMark, L'1'};
+    const BSTR text = SysAllocString((L"<jurnValt><jurnItem><fileName>&#13;" + standIn +
+                                      L"</fileName><fileNote><![CDATA[a\nb]]></fileNote>"
+                                      L"</jurnItem></jurnValt>")
+                                         .c_str());
+    VARIANT input;
+    VariantInit(&input);
+    input.vt = VT_BSTR;
+    input.bstrVal = text;
+    Parse(Reader, handlers, input);
+    SysFreeString(text);
+    if (probe.Items.empty()) return false;
+    const std::wstring &name = probe.Items[0]->FileName, &note = probe.Items[0]->FileNote;
+    return name.size() == 3 && name.substr(1) == standIn && (name[0] != L'\r' || note != L"a\nb");
+  }();
+  return needs;
+}
+
+}  // namespace
+
+size_t MSXMLReadSize = 1 << 16;
+
+void ParseWithMSXML(const std::wstring& FileName, TSAXHandlers& Handlers) {
+  TFileInputStream stream(static_cast<HANDLE>(OpenXMLFileForReading(FileName)));
+  TComApartment apartment;
+  ISAXXMLReader* reader = CreateReader();
+  TStandInRestorer restorer;
+  stream.StandIns = ReaderNeedsStandIns(reader);
+  Handlers.ContentHandler->Restorer = stream.StandIns ? &restorer : nullptr;
   VARIANT input;
   VariantInit(&input);
   input.vt = VT_UNKNOWN;
   input.punkVal = &stream;
-  const HRESULT parsed = reader->parse(input);
-  reader->putContentHandler(nullptr);
-  reader->putErrorHandler(nullptr);
+  const HRESULT parsed = Parse(reader, Handlers, input);
+  Handlers.ContentHandler->Restorer = nullptr;
   reader->Release();
-  Handlers.Locator = nullptr;
   // A failure without an error event (the file could not be read, say) still fails the load.
   if (FAILED(parsed) && !Handlers.Failed) Handlers.FatalError(SystemErrorText(parsed), 0, 0);
 }

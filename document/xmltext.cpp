@@ -42,7 +42,8 @@ size_t XmlCharLength(const unsigned char* p, const unsigned char* end) {
   return n;
 }
 
-// The Windows code page of an encoding name of the XML declaration; 0 when unknown.
+}  // namespace
+
 uint32_t CodePageOfEncoding(std::string Name) {
   for (char& c : Name) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
   struct TAlias {
@@ -75,6 +76,8 @@ uint32_t CodePageOfEncoding(std::string Name) {
   }
   return 0;
 }
+
+namespace {
 
 // UTF-16 to UTF-8, every character as it is, so that the character check sees what the file
 // holds; false with the index of the first lone surrogate.

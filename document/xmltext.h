@@ -47,4 +47,7 @@ class TXMLText {
 // ends the prefix without being forbidden: the rest of it comes later.
 size_t AllowedCharacters(const char* Text, size_t Length, bool Complete, bool& Forbidden);
 
+// The Windows code page of an encoding name of the XML declaration; 0 when unknown.
+uint32_t CodePageOfEncoding(std::string Name);
+
 extern const wchar_t InvalidCharacter[];

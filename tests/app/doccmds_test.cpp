@@ -9,6 +9,7 @@
 
 #include "app/dlgconv.h"
 #include "app/doccmds.h"
+#include "app/itemprop.h"
 #include "app/props.h"
 #include "app/res/about_res.h"
 #include "app/res/tipsofday_res.h"
@@ -164,6 +165,43 @@ TEST_F(DocCmdsTest, OpenLoadsAChecksumFileWithEitherReader) {
     EXPECT_TRUE(std::regex_match(
         Status(), std::wregex(L" 3 items(, for (0:00:0\\d\\.\\d{3}|< 0\\.001 seconds))?")))
         << ui::ToUtf8(Status());
+  }
+}
+
+// A note typed over several lines in the entry dialog, and names and folders with line ends of
+// every kind, come back from File > Open as they were saved, with either reader; saved again, the
+// file keeps its bytes.
+TEST_F(DocCmdsTest, LineEndsComeBackFromOpenWithEitherReader) {
+  const std::wstring sums = MakeChecksumFile(L"lines.#ml", 1);
+  F->OpenDocument(sums);
+  F->ListView.SetRowSelected(0, true);
+  F->ActionList.Update();
+  Script.AnswerDialog([](ui::Dialog& d) {
+    auto& f = static_cast<TItemPropForm&>(d);
+    f.NoteMemo.SetText(L"line1\r\nline2");
+    f.OKButton.Click();
+  });
+  F->PerformCommand(ID_EDIT_ITEM);
+  TFileItem& item = *F->FileList->GetItem(0);
+  ASSERT_EQ(item.FileNote, L"line1\r\nline2");
+  item.SetFileName(L"a\rb\nc\r\n\r\nd\r");
+  F->FileList->SetUpdateFolder(L"C:\\x\r\ny\\");
+  F->FileList->SetVerifyFolder(L"\n\r");
+  F->PerformCommand(ID_FILE_SAVE);
+  const std::string saved = ReadBytes(sums);
+  for (bool msxml : {true, false}) {
+    F->UseMSSAX = msxml;
+    Script.Clear();
+    Script.AnswerFile(sums);
+    F->PerformCommand(ID_FILE_OPEN);
+    ASSERT_EQ(F->FileList->GetCount(), 1);
+    EXPECT_EQ(F->FileList->GetItem(0)->FileNote, L"line1\r\nline2") << msxml;
+    EXPECT_EQ(F->FileList->GetItem(0)->FileName, L"a\rb\nc\r\n\r\nd\r");
+    EXPECT_EQ(F->FileList->UpdateFolder, L"C:\\x\r\ny\\");
+    EXPECT_EQ(F->FileList->VerifyFolder, L"\n\r");
+    Script.AnswerFile(Path(L"again.#ml"));
+    F->PerformCommand(ID_FILE_SAVEAS);
+    EXPECT_EQ(ReadBytes(Path(L"again.#ml")), saved) << msxml;
   }
 }
 
