@@ -6,9 +6,10 @@
 // Writes a new file beside the target and replaces the target with it in one step on Commit;
 // the replaced file's hidden and system marks carry over. Until then, and whenever something
 // fails, the previous file stays as it was; a writer destroyed without Commit removes its new
-// file. The new file's name is derived from the target's, so the one a save leaves when its
-// process is ended is removed by the next save of that target. A read-only target is refused
-// (EFCreateError), as Windows refuses to create over it.
+// file. Each save's new file has a name of its own and is held open until it is in place, so a
+// save only ever puts its own file in place; the one a save leaves when its process is ended
+// is removed by a later save of that target. A read-only target is refused (EFCreateError), as
+// Windows refuses to create over it.
 class TXMLFileWriter {
  public:
   // Raises EFCreateError when the new file cannot be created.
@@ -30,7 +31,6 @@ class TXMLFileWriter {
   void FlushBuffer();
 
   std::wstring Target;
-  std::wstring TempName;
   void* Handle;
   std::string Buffer;  // its size is its capacity; Used bytes are filled
   size_t Used = 0;

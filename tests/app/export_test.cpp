@@ -12,6 +12,7 @@
 #include "app/export.h"
 #include "document/stream.h"
 #include "document/uniconv.h"
+#include "document/xmlfile.h"
 #include "hash/registry.h"
 #include "tests/app/main_fixture.h"
 #include "tests/app/scratch.h"
@@ -356,6 +357,22 @@ TEST_F(ExportTest, AFailedExportIsReportedAndLeavesTheEarlierFile) {
                                        "\r\nMD5 (c.txt) = " + MD5Lower + "\r\n");
   EXPECT_EQ(GetFileAttributesW(target.c_str()) & ~DWORD{FILE_ATTRIBUTE_ARCHIVE},
             DWORD{FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM});
+}
+
+// An export of a file that a save is writing at the same time: each puts its own file in place,
+// and nothing is left beside it.
+TEST_F(ExportTest, AnExportAndASaveOfTheSameFileAtOnceEachPutTheirOwnFileInPlace) {
+  Add(L"a.txt", "MD5", MD5Value);
+  const std::wstring target = Dir.Path() + L"\\list.txt";
+  {
+    TXMLFileWriter saving(target);
+    saving.WriteBytes("saved");
+    EXPECT_EQ(Export(target).size(), 2u);  // the dialog and the file name: no error
+    EXPECT_EQ(ReadFileBytes(target), Header("\r\n") + "MD5 (a.txt) = " + MD5Lower + "\r\n");
+    saving.Commit();
+  }
+  EXPECT_EQ(ReadFileBytes(target), "saved");
+  EXPECT_EQ(FilesIn(Dir.Path()), 1u);
 }
 
 }  // namespace

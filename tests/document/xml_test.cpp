@@ -5,7 +5,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
+#include <functional>
+#include <iterator>
 #include <random>
+#include <thread>
 
 #include "document/data.h"
 #include "document/product.h"
@@ -175,9 +179,10 @@ TEST(XMLWriter, AwkwardDocumentsKeepTheirBytes) {
             std::string::npos);
 }
 
-// A failed save leaves the previous file as it was, nothing beside it and the document modified.
-// A file the user made read-only is refused, as Windows refuses to create a file over it; a file
-// that is replaced keeps its hidden and system marks.
+// A failed save leaves the previous file as it was, nothing beside it and the document modified;
+// its error names the file. A file the user made read-only is refused, as Windows refuses to
+// create a file over it, also when it was made so during the save; a file that is replaced keeps
+// its hidden and system marks.
 TEST(XMLWriter, ReplacesOnlyAWritableFileAndKeepsItsMarks) {
   TTempFolder folder;
   const std::wstring name = folder.File(L"list.#ml");
@@ -185,10 +190,18 @@ TEST(XMLWriter, ReplacesOnlyAWritableFileAndKeepsItsMarks) {
   TFileList list;
   AddItem(list, L"new");
   list.Modified = true;
-  // Another program holds the file open without sharing.
+  // Another program holds the file open without sharing; the error names the file.
+  const auto refused = [&](const std::function<void()>& Save) {
+    try {
+      Save();
+      ADD_FAILURE() << "the file was replaced";
+    } catch (const EFCreateError& e) {
+      EXPECT_NE(e.GetMessage().find(L"\"" + name + L"\""), std::wstring::npos);
+    }
+  };
   HANDLE h = CreateFileW(name.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
   ASSERT_NE(h, INVALID_HANDLE_VALUE);
-  EXPECT_THROW(list.SaveToXML(name), EStreamError);
+  refused([&] { list.SaveToXML(name); });
   CloseHandle(h);
   EXPECT_TRUE(list.Modified);
   EXPECT_EQ(ReadBytes(name), "previous");
@@ -197,13 +210,16 @@ TEST(XMLWriter, ReplacesOnlyAWritableFileAndKeepsItsMarks) {
   EXPECT_THROW(list.SaveToXML(folder.File(L"missing\\list.#ml")), EFCreateError);
   EXPECT_TRUE(list.Modified);
 
+  // Read-only before the save or made so while it writes.
   SetFileAttributesW(name.c_str(), FILE_ATTRIBUTE_READONLY);
-  try {
-    list.SaveToXML(name);
-    ADD_FAILURE() << "a read-only file was replaced";
-  } catch (const EFCreateError& e) {
-    EXPECT_NE(e.GetMessage().find(L"\"" + name + L"\""), std::wstring::npos);
-  }
+  refused([&] { list.SaveToXML(name); });
+  SetFileAttributesW(name.c_str(), FILE_ATTRIBUTE_NORMAL);
+  refused([&] {
+    TXMLFileWriter writer(name);
+    writer.WriteBytes("late");
+    SetFileAttributesW(name.c_str(), FILE_ATTRIBUTE_READONLY);
+    writer.Commit();
+  });
   EXPECT_TRUE(list.Modified);
   EXPECT_EQ(ReadBytes(name), "previous");
   EXPECT_EQ(GetFileAttributesW(name.c_str()) & ~DWORD{FILE_ATTRIBUTE_ARCHIVE},
@@ -245,11 +261,9 @@ void EndThisProcessInASave() {
   TerminateProcess(GetCurrentProcess(), EndedSaveExit);
 }
 
-// Runs the current test again in a process of its own that saves Target and is ended half-way;
-// returns the name of the one file it left in Folder.
-std::wstring EndedSave(const TTempFolder& Folder, const std::wstring& Target) {
-  std::vector<std::wstring> before;
-  for (const WIN32_FIND_DATAW& d : FolderEntries(Folder.Root)) before.push_back(d.cFileName);
+// Runs the current test again in a process of its own, with Variable set to Value; returns the
+// process, or null when it cannot start.
+HANDLE RunThisTestAgain(const wchar_t* Variable, const std::wstring& Value) {
   wchar_t self[MAX_PATH];
   GetModuleFileNameW(nullptr, self, MAX_PATH);
   const ::testing::TestInfo* test = ::testing::UnitTest::GetInstance()->current_test_info();
@@ -264,20 +278,30 @@ std::wstring EndedSave(const TTempFolder& Folder, const std::wstring& Target) {
   si.dwFlags = STARTF_USESTDHANDLES;
   si.hStdOutput = si.hStdError = nul;
   PROCESS_INFORMATION pi{};
-  SetEnvironmentVariableW(EndedSaveVariable, Target.c_str());
+  SetEnvironmentVariableW(Variable, Value.c_str());
   const bool started = CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr,
                                       nullptr, &si, &pi);
-  SetEnvironmentVariableW(EndedSaveVariable, nullptr);
+  SetEnvironmentVariableW(Variable, nullptr);
   CloseHandle(nul);
   if (!started) {
-    ADD_FAILURE() << "cannot start the saving process: " << GetLastError();
-    return L"";
+    ADD_FAILURE() << "cannot start the test's second process: " << GetLastError();
+    return nullptr;
   }
-  WaitForSingleObject(pi.hProcess, INFINITE);
-  DWORD code = 0;
-  GetExitCodeProcess(pi.hProcess, &code);
   CloseHandle(pi.hThread);
-  CloseHandle(pi.hProcess);
+  return pi.hProcess;
+}
+
+// Runs the current test again in a process of its own that saves Target and is ended half-way;
+// returns the name of the one file it left in Folder.
+std::wstring EndedSave(const TTempFolder& Folder, const std::wstring& Target) {
+  std::vector<std::wstring> before;
+  for (const WIN32_FIND_DATAW& d : FolderEntries(Folder.Root)) before.push_back(d.cFileName);
+  HANDLE process = RunThisTestAgain(EndedSaveVariable, Target);
+  if (!process) return L"";
+  WaitForSingleObject(process, INFINITE);
+  DWORD code = 0;
+  GetExitCodeProcess(process, &code);
+  CloseHandle(process);
   EXPECT_EQ(code, EndedSaveExit) << "the save was not ended half-way";
   std::wstring left;
   for (const WIN32_FIND_DATAW& d : FolderEntries(Folder.Root))
@@ -301,8 +325,9 @@ std::vector<std::wstring> FolderNames(const TTempFolder& Folder) {
 // A save ended with its process leaves the previous file as it was and its new file beside it.
 // The next save of that target, under any letter case, takes that file away; nothing else goes:
 // not the file another target's save left, not files that only look like one, not the file of a
-// save of the target still under way, not a read-only file under the very name, which is none of
-// the program's making (those saves fail instead).
+// process still running, not a read-only file or a folder under a name of the very form, which
+// a save never makes. A save of the target still under way keeps its file, and both saves end
+// with their own file in place.
 TEST(XMLWriter, TheNextSaveRemovesWhatAnEndedSaveLeft) {
   EndThisProcessInASave();
   TTempFolder folder;
@@ -316,40 +341,244 @@ TEST(XMLWriter, TheNextSaveRemovesWhatAnEndedSaveLeft) {
   const std::wstring otherLeft = EndedSave(folder, folder.File(L"other.#ml"));
   ASSERT_NE(otherLeft, L"");
   ASSERT_NE(otherLeft, left);
-  std::wstring lookalike = left;
-  lookalike[lookalike.size() - 5] = lookalike[lookalike.size() - 5] == L'0' ? L'1' : L'0';
-  for (const std::wstring& similar :
-       {lookalike, left + L".tmp", L"~" + left, left.substr(0, left.size() - 4)})
-    folder.Write(similar, "the user's");
+  // "~jv", eight digits from the target's name, "-", the process, "-", the save's number, ".tmp".
+  const size_t first = left.find(L'-'), last = left.rfind(L'-');
+  ASSERT_LT(first, last);
+  const std::wstring stem = left.substr(0, first + 1), ended = left.substr(0, last + 1);
+  const std::wstring process = left.substr(first + 1, last - first - 1);
+  std::wstring otherStem = left;
+  otherStem[4] = otherStem[4] == L'0' ? L'1' : L'0';
+  wchar_t running[16];
+  swprintf(running, 16, L"%lx", GetCurrentProcessId());
+  // Names a save does not write, and one of a process that still runs.
+  const std::wstring similar[] = {otherStem,
+                                  left + L".tmp",
+                                  L"~" + left,
+                                  left.substr(0, left.size() - 4),
+                                  ended + L"0.tmp",
+                                  ended + L"01.tmp",
+                                  ended + L"2x.tmp",
+                                  ended + L".tmp",
+                                  L"~JV" + ended.substr(3) + L"3.tmp",
+                                  stem + L"0" + process + L"-4.tmp",
+                                  stem + running + L"-5.tmp"};
+  for (const std::wstring& n : similar) folder.Write(n, "the user's");
+  folder.Write(ended + L"6.tmp", "the user's", FILE_ATTRIBUTE_READONLY);
+  CreateDirectoryW(folder.File(ended + L"7.tmp").c_str(), nullptr);
+  std::vector<std::wstring> expected(std::begin(similar), std::end(similar));
+  expected.insert(expected.end(), {L"list.#ml", otherLeft, ended + L"6.tmp", ended + L"7.tmp"});
+  for (std::wstring& n : expected) CharLowerW(n.data());
+  std::sort(expected.begin(), expected.end());
+
   TFileList list;
   AddItem(list, L"new");
   ASSERT_TRUE(list.SaveToXML(name));
   EXPECT_NE(ReadBytes(name).find("<fileName>new</fileName>"), std::string::npos);
-  std::vector<std::wstring> expected = {L"list.#ml", otherLeft,
-                                        lookalike,   left + L".tmp",
-                                        L"~" + left, left.substr(0, left.size() - 4)};
-  std::sort(expected.begin(), expected.end());
   EXPECT_EQ(FolderNames(folder), expected);
+  EXPECT_EQ(ReadBytes(folder.File(ended + L"6.tmp")), "the user's");
 
-  ASSERT_EQ(EndedSave(folder, name), left);
+  ASSERT_NE(EndedSave(folder, name), L"");
   ASSERT_TRUE(list.SaveToXML(folder.File(L"LIST.#ML")));
   EXPECT_EQ(FolderNames(folder), expected);
 
   {
-    // Another save of the target still under way keeps its file.
-    TXMLFileWriter running(name);
-    running.WriteBytes("running");
-    EXPECT_THROW(list.SaveToXML(name), EFCreateError);
-    running.Commit();
+    TXMLFileWriter under(name);
+    under.WriteBytes("running");
+    EXPECT_TRUE(list.SaveToXML(name));
+    EXPECT_NE(ReadBytes(name).find("<fileName>new</fileName>"), std::string::npos);
+    under.Commit();
   }
   EXPECT_EQ(ReadBytes(name), "running");
   EXPECT_EQ(FolderNames(folder), expected);
+}
 
-  folder.Write(left, "the user's", FILE_ATTRIBUTE_READONLY);
-  EXPECT_THROW(list.SaveToXML(name), EFCreateError);
-  EXPECT_EQ(ReadBytes(folder.File(left)), "the user's");
-  EXPECT_EQ(ReadBytes(name), "running");
-  SetFileAttributesW(folder.File(left).c_str(), FILE_ATTRIBUTE_NORMAL);
+// A read-only file or a folder under the name an earlier save of the target used for its new file
+// blocks no later save and stays as it is.
+TEST(XMLWriter, WhatStandsUnderANameAnEarlierSaveUsedStays) {
+  TTempFolder folder;
+  const std::wstring name = folder.File(L"list.#ml");
+  WriteBytes(name, "previous");
+  TFileList list;
+  AddItem(list, L"new");
+  std::vector<std::wstring> expected = FolderNames(folder), used;
+  for (const bool readOnly : {true, false}) {
+    {
+      TXMLFileWriter abandoned(name);
+      const std::vector<std::wstring> now = FolderNames(folder);
+      used.clear();
+      std::set_difference(now.begin(), now.end(), expected.begin(), expected.end(),
+                          std::back_inserter(used));
+    }
+    ASSERT_EQ(used.size(), 1u);
+    ASSERT_EQ(FolderNames(folder), expected);
+    if (readOnly)
+      folder.Write(used[0], "the user's", FILE_ATTRIBUTE_READONLY);
+    else
+      CreateDirectoryW(folder.File(used[0]).c_str(), nullptr);
+    EXPECT_NO_THROW(list.SaveToXML(name));
+    EXPECT_NE(ReadBytes(name).find("<fileName>new</fileName>"), std::string::npos);
+    expected.push_back(used[0]);
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(FolderNames(folder), expected);
+    EXPECT_EQ(ReadBytes(folder.File(used[0])), readOnly ? "the user's" : "");
+  }
+}
+
+namespace {
+
+// The name of the document a target holds, or what stands there instead.
+std::string HeldName(const std::wstring& Target) {
+  const std::string bytes = ReadBytes(Target);
+  const size_t start = bytes.find("<fileName>"), end = bytes.find("</fileName>");
+  if (start == std::string::npos || end == std::string::npos)
+    return "(" + std::to_string(bytes.size()) + " bytes without a name)";
+  return bytes.substr(start + 10, end - start - 10);
+}
+
+// The lines of Log that begin with Kind, without it.
+std::vector<std::string> LinesOf(const std::string& Log, const std::string& Kind) {
+  std::vector<std::string> lines;
+  for (size_t at = 0, end; at < Log.size(); at = end + 1) {
+    end = Log.find('\n', at);
+    if (Log.compare(at, Kind.size(), Kind) == 0)
+      lines.push_back(Log.substr(at + Kind.size(), end - at - Kind.size()));
+  }
+  return lines;
+}
+
+std::string Faults(const std::vector<std::string>& Lines) {
+  std::string text = std::to_string(Lines.size()) + " faults";
+  for (size_t i = 0; i < Lines.size() && i < 5; ++i) text += "\n  " + Lines[i];
+  return text;
+}
+
+constexpr wchar_t SaveRaceVariable[] = L"JV_SAVE_RACE";
+constexpr unsigned SaveRaceRounds = 600;
+
+// Saves Own and Shared in turns, each time a document named Tag and the round, and reads the
+// target after every save that reports success. Returns a line for each fault ("wrong: "), for
+// each document saved to the shared target ("saved ") and for each document of the other
+// process found there ("found ").
+std::string SaveInTurns(const std::wstring& Own, const std::wstring& Shared, char Tag) {
+  std::string log;
+  TFileList list;
+  TFileItem& item = AddItem(list, L"");
+  for (unsigned round = 1; round <= SaveRaceRounds; ++round) {
+    const std::string name = Tag + std::to_string(round);
+    item.FileName = CodePageToWide(name, CP_UTF8);
+    for (const std::wstring* target : {&Own, &Shared}) {
+      try {
+        list.SaveToXML(*target);
+      } catch (const EStreamError& e) {
+        // The other process reading the shared target may keep it from being replaced; nothing
+        // keeps a process from replacing its own.
+        if (target == &Own)
+          log += "wrong: " + name + " failed: " + WideToCodePage(e.GetMessage(), CP_UTF8) + "\n";
+        continue;
+      }
+      const std::string held = HeldName(*target);
+      if (target == &Shared) log += "saved " + name + "\n";
+      if (held == name) continue;
+      const bool theirs = !held.empty() && held[0] != Tag && held[0] != '(';
+      log += (target == &Shared && theirs ? "found " : "wrong: " + name + " saved, in place: ") +
+             held + "\n";
+    }
+  }
+  return log;
+}
+
+// In the process the race test starts: saves in turns with the first one and leaves its log.
+void SaveInTurnsIfAsked() {
+  wchar_t value[4 * MAX_PATH];
+  if (!GetEnvironmentVariableW(SaveRaceVariable, value, std::size(value))) return;
+  std::vector<std::wstring> parts(1);  // own target, shared target, log, start event
+  for (const wchar_t* c = value; *c; ++c) {
+    if (*c == L'|')
+      parts.emplace_back();
+    else
+      parts.back() += *c;
+  }
+  SetEvent(OpenEventW(EVENT_MODIFY_STATE, FALSE, parts[3].c_str()));
+  WriteBytes(parts[2], SaveInTurns(parts[0], parts[1], 'c'));
+  ExitProcess(0);
+}
+
+}  // namespace
+
+// Two processes save at once: each its own target, the two named so that their new files' names
+// begin alike, and a target both save. After every save that reports success the target holds
+// the document that save wrote, or, the shared one, a document whose save in the other process
+// reported success; every save of a process's own target succeeds; nothing is left beside them.
+TEST(XMLWriter, SavesAtOnceEachPutOnlyTheirOwnDocumentInPlace) {
+  SaveInTurnsIfAsked();
+  TTempFolder folder;
+  const std::wstring log = folder.File(L"other.log"), shared = folder.File(L"shared.#ml");
+  const std::wstring event = L"Local\\jv-save-race-" + std::to_wstring(GetCurrentProcessId());
+  HANDLE ready = CreateEventW(nullptr, TRUE, FALSE, event.c_str());
+  HANDLE other = RunThisTestAgain(SaveRaceVariable, folder.File(L"list1003282.#ml") + L"|" +
+                                                        shared + L"|" + log + L"|" + event);
+  ASSERT_NE(other, nullptr);
+  HANDLE started[] = {ready, other};
+  ASSERT_EQ(WaitForMultipleObjects(2, started, FALSE, INFINITE), WAIT_OBJECT_0);
+  const std::string mine = SaveInTurns(folder.File(L"list604039.#ml"), shared, 'p');
+  WaitForSingleObject(other, INFINITE);
+  DWORD code = 1;
+  GetExitCodeProcess(other, &code);
+  CloseHandle(other);
+  CloseHandle(ready);
+  ASSERT_EQ(code, 0u);
+  const std::string theirs = ReadBytes(log);
+  for (const auto& [found, saved] : {std::pair{&mine, &theirs}, std::pair{&theirs, &mine}}) {
+    std::vector<std::string> wrong = LinesOf(*found, "wrong: ");
+    const std::vector<std::string> reported = LinesOf(*saved, "saved ");
+    for (const std::string& name : LinesOf(*found, "found "))
+      if (std::find(reported.begin(), reported.end(), name) == reported.end())
+        wrong.push_back(name + " in place, but its save did not report success");
+    EXPECT_TRUE(wrong.empty()) << Faults(wrong);
+  }
+  EXPECT_EQ(FolderEntries(folder.Root).size(), 4u);
+}
+
+// Another program keeps replacing every file in the folder that looks like a save's new file with
+// one of its own. A save puts the file it wrote in place, or it fails and the target stays as
+// it was.
+TEST(XMLWriter, ASaveNeverPutsAFileAnotherProgramSwappedInPlace) {
+  TTempFolder folder;
+  const std::wstring target = folder.File(L"list.#ml");
+  std::atomic<bool> stop = false;
+  std::thread other([&] {
+    while (!stop) {
+      for (const WIN32_FIND_DATAW& d : FolderEntries(folder.Root)) {
+        const std::wstring name = folder.File(d.cFileName);
+        if (std::wcsncmp(d.cFileName, L"~jv", 3) != 0 || !DeleteFileW(name.c_str())) continue;
+        HANDLE h = CreateFileW(name.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
+        DWORD n = 0;
+        if (h == INVALID_HANDLE_VALUE) continue;
+        WriteFile(h, "<fileName>swapped</fileName>", 28, &n, nullptr);
+        CloseHandle(h);
+      }
+    }
+  });
+  TFileList list;
+  TFileItem& item = AddItem(list, L"");
+  std::vector<std::string> wrong;
+  std::string before = HeldName(target);
+  for (unsigned round = 1; round <= 500; ++round) {
+    const std::string name = "saved" + std::to_string(round);
+    item.FileName = CodePageToWide(name, CP_UTF8);
+    bool saved = false;
+    try {
+      saved = list.SaveToXML(target);
+    } catch (const EStreamError&) {
+    }
+    const std::string held = HeldName(target);
+    if (held != (saved ? name : before))
+      wrong.push_back(name + (saved ? " saved" : " failed") + ", in place: " + held);
+    before = held;
+  }
+  stop = true;
+  other.join();
+  EXPECT_TRUE(wrong.empty()) << Faults(wrong);
 }
 
 // ---------------------------------------------------------------------------------------------

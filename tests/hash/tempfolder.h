@@ -23,9 +23,11 @@ inline void WriteBytes(const std::wstring& Path, const std::string& Bytes) {
   CloseHandle(h);
 }
 
+// Read as a program that lets others go on writing, renaming or replacing the file meanwhile.
 inline std::string ReadBytes(const std::wstring& Path) {
   std::string bytes;
-  HANDLE h = CreateFileW(Extended(Path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+  HANDLE h = CreateFileW(Extended(Path).c_str(), GENERIC_READ,
+                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                          OPEN_EXISTING, 0, nullptr);
   char buffer[65536];
   DWORD n = 0;
