@@ -23,12 +23,13 @@ std::wstring FolderOf(const std::wstring& Path) {
 }
 
 bool IsChecksumFileHead(const std::string& Head) {
-  // A byte-order mark in front still makes it XML: reading such a file as a text list would
-  // find no entries, and a later save would overwrite the stored hashes.
-  const std::string bom = "\xEF\xBB\xBF";
-  std::string_view h = Head;
-  if (h.substr(0, 3) == bom) h.remove_prefix(3);
-  return h.substr(0, 5) == "<?xml";
+  // A byte-order mark in front still makes it XML, in UTF-8 and in UTF-16 of either byte order:
+  // reading such a file as a text list would find no entries.
+  using namespace std::string_view_literals;
+  const std::string_view h = Head;
+  if (h.substr(0, 2) == "\xFF\xFE"sv) return h.substr(2, 10) == "<\0?\0x\0m\0l\0"sv;
+  if (h.substr(0, 2) == "\xFE\xFF"sv) return h.substr(2, 10) == "\0<\0?\0x\0m\0l"sv;
+  return h.substr(h.substr(0, 3) == "\xEF\xBB\xBF"sv ? 3 : 0, 5) == "<?xml"sv;
 }
 
 std::wstring FormatElapsed(double Days) {
@@ -103,9 +104,7 @@ void TMainForm::FileSaveAsActionExecute() {
 void TMainForm::FileImportActionExecute() {
   ui::FileDialog dialog = ImportFileDialog();
   if (!AskSaveChanges()) return;
-  if (!dialog.Execute(HandleIfCreated())) return;
-  ClearDocument();
-  ImportTextFile(dialog.FileName);
+  if (dialog.Execute(HandleIfCreated())) ImportTextFile(dialog.FileName);
 }
 
 void TMainForm::FilePropsActionExecute() {

@@ -6,8 +6,8 @@
 
 // The folder part of a path, with its trailing backslash; empty when it has none.
 std::wstring FolderOf(const std::wstring& Path);
-// Whether the first bytes of a file make it a checksum file: "<?xml", also after a UTF-8
-// byte-order mark. Anything else is a text list.
+// Whether the first bytes of a file make it a checksum file: "<?xml", also after a byte-order
+// mark, in UTF-8 or in UTF-16 (then 12 bytes). Anything else is a text list.
 bool IsChecksumFileHead(const std::string& Head);
 // A duration in days as "h:nn:ss.zzz".
 std::wstring FormatElapsed(double Days);

@@ -174,8 +174,11 @@ class TMainForm : public ui::Form {
   void ShowStatus(double Elapsed);
   // The document's name-conversion event during a text import.
   bool QueryImportCodePage(const std::string& RawName, std::wstring& Name);
-  // Imports a text list into the cleared document; an aborted import leaves it empty.
+  // Imports a text list as a new, unnamed document. An import the user ends, or one that finds
+  // no entry (said in an error box), leaves the document shown as it was.
   void ImportTextFile(const std::wstring& FileName);
+  // Shows Document in place of the current one.
+  void ShowDocument(std::unique_ptr<TFileList> Document);
   void FileNewActionExecute();
   void FileOpenActionExecute();
   void FileSaveActionExecute();
@@ -209,6 +212,8 @@ class TMainForm : public ui::Form {
   bool AskSaveChanges();
   bool SaveDocument(bool AskName);
   void ClearDocument();
+  // Opens a checksum file or imports a text list. One that the reader rejects, or that holds no
+  // entry, is reported and leaves the document shown as it was.
   void OpenDocument(const std::wstring& FileName);
   void RunVerify(bool Auto);
   // Update and verify windows (update.cpp, verify.cpp).

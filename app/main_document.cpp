@@ -66,33 +66,24 @@ void TMainForm::OpenDocument(const std::wstring& FileName) {
   ui::ProcessMessages();
   double elapsed = 0;
   try {
-    // The first bytes decide; a file that cannot be opened fails before the document goes.
+    // The first bytes decide; a file that cannot be opened fails before anything else.
     std::string head;
     {
       TFileStream file(FileName, fmOpenRead);
-      char buffer[8];
+      char buffer[16];
       head.assign(buffer, file.Read(buffer, sizeof(buffer)));
     }
-    ClearDocument();
     if (IsChecksumFileHead(head)) {
+      auto loaded = std::make_unique<TFileList>();
       const double start = LocalNow();
       std::wstring message;
       int32_t column = 0, line = 0;
-      bool loaded;
-      try {
-        loaded = FileList->LoadFromXML(FileName, UseMSSAX, message, column, line);
-      } catch (...) {
+      if (loaded->LoadFromXML(FileName, UseMSSAX, message, column, line)) {
         elapsed = LocalNow() - start;
-        throw;
-      }
-      if (loaded) {
-        elapsed = LocalNow() - start;
-        FileList->ListFileName = FileName;
-        FileList->ListFolder = FolderOf(FileName);
-        UpdateCaption();
-        RefreshList();
+        loaded->ListFileName = FileName;
+        loaded->ListFolder = FolderOf(FileName);
+        ShowDocument(std::move(loaded));
       } else {
-        ClearDocument();
         // XML of another kind has no fault whose place could be named; the file is named instead.
         const std::wstring text =
             message.empty() ? ui::Format(ui::LoadStr(IDS_DOC_NOTCHECKSUM), {FileName})
@@ -112,16 +103,27 @@ void TMainForm::OpenDocument(const std::wstring& FileName) {
 
 void TMainForm::ImportTextFile(const std::wstring& FileName) {
   ImportCodeSkip = CodeSkip;
-  FileList->OnConvertName = [this](const std::string& RawName, std::wstring& Name) {
+  auto imported = std::make_unique<TFileList>();
+  imported->OnConvertName = [this](const std::string& RawName, std::wstring& Name) {
     return QueryImportCodePage(RawName, Name);
   };
   TFileStream file(FileName, fmOpenRead);
-  if (FileList->ImportTextList(file)) {
-    FileList->ListFolder = FolderOf(FileName);
-    RefreshList();
-  } else {
-    ClearDocument();
+  if (!imported->ImportTextList(file)) return;  // the user ended it
+  if (imported->GetCount() == 0) {
+    ui::MessageDlg(HandleIfCreated(), ui::Format(ui::LoadStr(IDS_DOC_NOENTRIES), {FileName}),
+                   ui::MsgType::Error, ui::MsgButtons::OK);
+    return;
   }
+  imported->ListFolder = FolderOf(FileName);
+  ShowDocument(std::move(imported));
+}
+
+void TMainForm::ShowDocument(std::unique_ptr<TFileList> Document) {
+  ListView.SetRowCount(0);
+  ViewList.clear();
+  FileList = std::move(Document);
+  UpdateCaption();
+  RefreshList();
 }
 
 bool TMainForm::QueryImportCodePage(const std::string& RawName, std::wstring& Name) {

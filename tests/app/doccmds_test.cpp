@@ -18,6 +18,7 @@
 #include "app/verify.h"
 #include "document/product.h"
 #include "document/stream.h"
+#include "document/uniconv.h"
 #include "tests/app/main_fixture.h"
 #include "ui/app.h"
 
@@ -206,20 +207,42 @@ TEST_F(DocCmdsTest, LineEndsComeBackFromOpenWithEitherReader) {
 }
 
 TEST_F(DocCmdsTest, AByteOrderMarkInFrontOfXmlStillMakesAChecksumFile) {
-  // Saved by an editor that adds a byte-order mark: read as XML, not as an empty text list.
-  std::string xml = ReadBytes(MakeChecksumFile(L"plain.#ml", 2));
-  WriteBytes(Path(L"bom.#ml"), "\xEF\xBB\xBF" + xml);
-  for (bool msxml : {true, false}) {
-    F->UseMSSAX = msxml;
-    F->OpenDocument(Path(L"bom.#ml"));
-    EXPECT_EQ(F->FileList->GetCount(), 2) << msxml;
-    EXPECT_EQ(F->FileList->ListFileName, Path(L"bom.#ml"));
+  // Saved by an editor that adds a byte-order mark, in UTF-8 or UTF-16 of either byte order:
+  // read as XML by either reader, not as an empty text list.
+  const std::string xml = ReadBytes(MakeChecksumFile(L"plain.#ml", 2));
+  const auto utf16 = [&xml](bool BigEndian) {
+    std::string bytes = BigEndian ? "\xFE\xFF" : "\xFF\xFE";
+    for (const wchar_t c : CodePageToWide(xml, CP_UTF8)) {
+      const char low = static_cast<char>(c & 0xFF), high = static_cast<char>(c >> 8);
+      bytes += BigEndian ? std::string{high, low} : std::string{low, high};
+    }
+    return bytes;
+  };
+  const std::pair<const wchar_t*, std::string> files[] = {
+      {L"bom.#ml", "\xEF\xBB\xBF" + xml}, {L"le.#ml", utf16(false)}, {L"be.#ml", utf16(true)}};
+  for (const auto& [name, bytes] : files) {
+    WriteBytes(Path(name), bytes);
+    for (bool msxml : {true, false}) {
+      F->UseMSSAX = msxml;
+      F->ClearDocument();
+      Script.AnswerFile(Path(name));
+      F->PerformCommand(ID_FILE_OPEN);
+      EXPECT_EQ(F->FileList->GetCount(), 2) << ui::ToUtf8(name) << msxml;
+      EXPECT_EQ(F->FileList->GetItem(1)->FileName, L"file1.txt");
+      EXPECT_EQ(F->FileList->ListFileName, Path(name));
+      EXPECT_EQ(AskedOf(ui::PromptKind::Message).size(), 0u);
+      Script.Clear();
+    }
   }
   EXPECT_TRUE(IsChecksumFileHead("\xEF\xBB\xBF<?xml"));
+  EXPECT_TRUE(IsChecksumFileHead(std::string("\xFF\xFE<\0?\0x\0m\0l\0", 12)));
+  EXPECT_TRUE(IsChecksumFileHead(std::string("\xFE\xFF\0<\0?\0x\0m\0l", 12)));
   // Everything else about the test stays: capitals, a short file, a mark of another kind.
   EXPECT_FALSE(IsChecksumFileHead("<?XML"));
   EXPECT_FALSE(IsChecksumFileHead("<?xm"));
   EXPECT_FALSE(IsChecksumFileHead("\xFF\xFE<?xml"));
+  EXPECT_FALSE(IsChecksumFileHead(std::string("\xFF\xFE<\0?\0x\0m\0", 10)));
+  EXPECT_FALSE(IsChecksumFileHead(std::string("\xFE\xFF<\0?\0x\0m\0l\0", 12)));
   EXPECT_FALSE(IsChecksumFileHead(" <?xml"));
   WriteBytes(Path(L"caps.#ml"),
              "<?XML version=\"1.0\"?>\r\n" + std::string(Md5Line) + " *a.txt\r\n");
@@ -227,15 +250,24 @@ TEST_F(DocCmdsTest, AByteOrderMarkInFrontOfXmlStillMakesAChecksumFile) {
   EXPECT_EQ(F->FileList->ListFileName, L"");  // a text list: one entry, unnamed
   EXPECT_EQ(F->FileList->GetCount(), 1);
   WriteBytes(Path(L"short.#ml"), "<?x");
-  F->OpenDocument(Path(L"short.#ml"));
-  EXPECT_EQ(F->FileList->GetCount(), 0);
-  EXPECT_EQ(Status(), L"");
+  F->OpenDocument(Path(L"short.#ml"));  // a text list without entries
+  EXPECT_EQ(AskedOf(ui::PromptKind::Message).size(), 1u);
+  EXPECT_EQ(F->FileList->GetCount(), 1);
+  EXPECT_EQ(Status(), L" 1 items");
 }
 
-TEST_F(DocCmdsTest, AReaderErrorLeavesAnEmptyUnnamedDocument) {
+// A file the reader rejects is reported; the document shown stays as it was.
+TEST_F(DocCmdsTest, AReaderErrorKeepsTheDocument) {
   std::wstring sums = MakeChecksumFile(L"sums.#ml", 2);
   std::string xml = ReadBytes(sums);
   WriteBytes(Path(L"broken.#ml"), xml.substr(0, xml.size() / 2) + "<<");
+  const auto unchanged = [&] {
+    EXPECT_EQ(F->FileList->GetCount(), 2);
+    EXPECT_EQ(F->FileList->ListFileName, sums);
+    EXPECT_EQ(F->ListView.RowCount(), 2);
+    EXPECT_NE(F->Caption().find(L" - " + sums), std::wstring::npos);
+    EXPECT_EQ(Status(), L" 2 items");
+  };
   for (bool msxml : {true, false}) {
     F->UseMSSAX = msxml;
     F->OpenDocument(sums);
@@ -248,11 +280,7 @@ TEST_F(DocCmdsTest, AReaderErrorLeavesAnEmptyUnnamedDocument) {
     EXPECT_EQ(messages[0].Buttons, ui::MsgButtons::OK);
     EXPECT_TRUE(std::regex_match(messages[0].Text, std::wregex(L".+, Line [1-9]\\d*, Row \\d+")))
         << ui::ToUtf8(messages[0].Text);
-    EXPECT_EQ(F->FileList->GetCount(), 0);
-    EXPECT_EQ(F->FileList->ListFileName, L"");
-    EXPECT_EQ(F->ListView.RowCount(), 0);
-    EXPECT_EQ(F->Caption().find(L" - "), std::wstring::npos);
-    EXPECT_EQ(Status(), L"");
+    unchanged();
   }
   // XML of another kind has no fault to point at: the Open command names the file instead.
   const std::wstring other = Path(L"other.#ml");
@@ -268,9 +296,7 @@ TEST_F(DocCmdsTest, AReaderErrorLeavesAnEmptyUnnamedDocument) {
     EXPECT_EQ(messages[0].Text, L"\"" + other + L"\" is not a checksum file.");
     EXPECT_EQ(messages[0].Type, ui::MsgType::Error);
     EXPECT_EQ(messages[0].Buttons, ui::MsgButtons::OK);
-    EXPECT_EQ(F->FileList->GetCount(), 0);
-    EXPECT_EQ(F->FileList->ListFileName, L"");
-    EXPECT_EQ(Status(), L"");
+    unchanged();
   }
   // The loading text shows while the file is read.
   Script.Clear();
@@ -281,6 +307,57 @@ TEST_F(DocCmdsTest, AReaderErrorLeavesAnEmptyUnnamedDocument) {
   });
   F->OpenDocument(Path(L"broken.#ml"));
   EXPECT_EQ(shown, L" Loading the \"" + Path(L"broken.#ml") + L"\" file, please wait...");
+}
+
+// A file in which neither reader finds an entry, empty, binary or text without a checksum line,
+// is reported by Open and by Import; the document shown stays as it was, modified or not. A text
+// list with some valid lines imports them, and a checksum file without entries opens.
+TEST_F(DocCmdsTest, AFileWithoutEntriesIsReportedAndKeepsTheDocument) {
+  const std::wstring sums = MakeChecksumFile(L"sums.#ml", 2);
+  std::string binary;
+  for (int i = 0; i < 4096; ++i) binary += static_cast<char>((i * 7919) % 251);
+  const std::wstring text = CodePageToWide(std::string(Md5Line) + " *a.txt\n", CP_UTF8);
+  std::string wide = "\xFF\xFE";
+  for (const wchar_t c : text) wide += std::string{static_cast<char>(c), '\0'};
+  const std::pair<const wchar_t*, std::string> files[] = {
+      {L"empty.#ml", ""},
+      {L"binary.#ml", binary},
+      {L"words.md5", "no checksums here\r\n; " + std::string(Md5Line) + "\r\n"},
+      {L"wide.md5", wide}};  // a text list in UTF-16
+  for (int command : {ID_FILE_OPEN, ID_FILE_IMPORT}) {
+    for (const auto& [name, bytes] : files) {
+      SCOPED_TRACE(ui::ToUtf8(name));
+      F->OpenDocument(sums);
+      F->FileList->GetItem(0)->SetFileNote(L"changed");
+      WriteBytes(Path(name), bytes);
+      Script.Clear();
+      Script.AnswerMessage(IDNO);  // not saved: the change stays only in the document
+      Script.AnswerFile(Path(name));
+      F->PerformCommand(command);
+      auto messages = AskedOf(ui::PromptKind::Message);
+      ASSERT_EQ(messages.size(), 2u);
+      EXPECT_EQ(messages[1].Text, L"\"" + Path(name) + L"\" holds no checksum entries.");
+      EXPECT_EQ(messages[1].Type, ui::MsgType::Error);
+      EXPECT_EQ(messages[1].Buttons, ui::MsgButtons::OK);
+      EXPECT_EQ(F->FileList->GetCount(), 2);
+      EXPECT_EQ(F->FileList->GetItem(0)->FileNote, L"changed");
+      EXPECT_TRUE(F->FileList->Modified);
+      EXPECT_EQ(F->FileList->ListFileName, sums);
+      EXPECT_EQ(F->ListView.RowCount(), 2);
+      EXPECT_NE(F->Caption().find(L" - " + sums), std::wstring::npos);
+    }
+  }
+  Script.Clear();
+  WriteBytes(Path(L"mixed.md5"), "garbage\n" + std::string(Md5Line) + " *b.txt\n\x01\x02\n");
+  F->OpenDocument(Path(L"mixed.md5"));
+  EXPECT_TRUE(Script.Asked().empty());
+  ASSERT_EQ(F->FileList->GetCount(), 1);
+  EXPECT_EQ(F->FileList->GetItem(0)->FileName, L"b.txt");
+  EXPECT_EQ(F->FileList->ListFileName, L"");
+  F->OpenDocument(MakeChecksumFile(L"none.#ml", 0));
+  EXPECT_TRUE(Script.Asked().empty());
+  EXPECT_EQ(F->FileList->GetCount(), 0);
+  EXPECT_EQ(F->FileList->ListFileName, Path(L"none.#ml"));
 }
 
 TEST_F(DocCmdsTest, AFileThatCannotBeOpenedKeepsTheDocument) {
@@ -372,7 +449,7 @@ TEST_F(DocCmdsTest, TheCodePageQuestionHoldsForOneImportOrForGood) {
   EXPECT_EQ(F->FileList->GetItem(0)->FileName, L"caf\u00E9.txt");
 }
 
-TEST_F(DocCmdsTest, AbortingTheImportLeavesAnEmptyDocument) {
+TEST_F(DocCmdsTest, AbortingTheImportKeepsTheDocument) {
   std::wstring list = Path(L"names.md5");
   WriteBytes(list, std::string(Md5Line) + " *plain.txt\n" + Md5Line + " *caf\xE9.txt\n");
   // Cancel, No: back to the question; OK finishes the import.
@@ -386,7 +463,7 @@ TEST_F(DocCmdsTest, AbortingTheImportLeavesAnEmptyDocument) {
   F->OpenDocument(list);
   EXPECT_EQ(F->FileList->GetCount(), 2);
 
-  // Cancel, Yes: the import ends and the entry read before goes too.
+  // Cancel, Yes: the import ends, the entry read before goes, and the document shown stays.
   Script.Clear();
   Script.AnswerMessage(IDNO);  // the imported list is a modified document
   Script.AnswerFile(list);
@@ -395,9 +472,9 @@ TEST_F(DocCmdsTest, AbortingTheImportLeavesAnEmptyDocument) {
   F->PerformCommand(ID_FILE_IMPORT);
   EXPECT_EQ(AskedOf(ui::PromptKind::Message)[1].Text,
             L"Does you are really want to abort the import?");
-  EXPECT_EQ(F->FileList->GetCount(), 0);
-  EXPECT_EQ(F->ListView.RowCount(), 0);
-  EXPECT_FALSE(F->FileList->Modified);
+  EXPECT_EQ(F->FileList->GetCount(), 2);
+  EXPECT_EQ(F->ListView.RowCount(), 2);
+  EXPECT_TRUE(F->FileList->Modified);
 }
 
 TEST_F(DocCmdsTest, SaveIsEnabledOnlyWhileModifiedAndSaveAsRenames) {
