@@ -1,7 +1,8 @@
 #include "ui/shaping.h"
 
-#include <tlhelp32.h>
+#include <psapi.h>
 
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -44,18 +45,40 @@ HRESULT WINAPI SafeAnalyse(HDC dc, const void* string, int length, int glyphs, i
                   classes, analysis);
 }
 
-// Points the module's import of ScriptStringAnalyse (from whichever library) at SafeAnalyse.
-void PatchImports(HMODULE module) {
+// A loaded module as the routing knows it: another module loaded later at the same address has
+// another stamp or size.
+struct ModuleKey {
+  HMODULE Module;
+  DWORD Stamp, Size;
+  auto operator<=>(const ModuleKey&) const = default;
+};
+
+ModuleKey KeyOf(HMODULE module) {
+  const auto* base = reinterpret_cast<const BYTE*>(module);
+  const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);
+  if (dos->e_magic != IMAGE_DOS_SIGNATURE) return {module, 0, 0};
+  const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
+  return {module, nt->FileHeader.TimeDateStamp, nt->OptionalHeader.SizeOfImage};
+}
+
+// The modules routed so far, sorted.
+std::vector<ModuleKey> routed;
+
+}  // namespace
+
+int RouteTextLayout(HMODULE module) {
   auto* base = reinterpret_cast<BYTE*>(module);
   const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);
-  if (dos->e_magic != IMAGE_DOS_SIGNATURE) return;
+  if (dos->e_magic != IMAGE_DOS_SIGNATURE) return 0;
   const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
   const IMAGE_DATA_DIRECTORY& dir = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
-  if (!dir.VirtualAddress) return;
+  if (!dir.VirtualAddress) return 0;
+  int count = 0;
   for (auto* imp = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(base + dir.VirtualAddress); imp->Name;
        ++imp) {
-    const DWORD names = imp->OriginalFirstThunk ? imp->OriginalFirstThunk : imp->FirstThunk;
-    auto* name = reinterpret_cast<IMAGE_THUNK_DATA*>(base + names);
+    // Without a name table the loader's bound slots hold addresses, not names: nothing to read.
+    if (!imp->OriginalFirstThunk) continue;
+    auto* name = reinterpret_cast<IMAGE_THUNK_DATA*>(base + imp->OriginalFirstThunk);
     auto* slot = reinterpret_cast<IMAGE_THUNK_DATA*>(base + imp->FirstThunk);
     for (; name->u1.AddressOfData; ++name, ++slot) {
       if (IMAGE_SNAP_BY_ORDINAL(name->u1.Ordinal)) continue;
@@ -71,12 +94,12 @@ void PatchImports(HMODULE module) {
                          &protection)) {
         slot->u1.Function = target;
         VirtualProtect(&slot->u1.Function, sizeof(slot->u1.Function), protection, &protection);
+        ++count;
       }
     }
   }
+  return count;
 }
-
-}  // namespace
 
 bool OnWine() {
   static const bool wine = [] {
@@ -86,15 +109,30 @@ bool OnWine() {
   return wine;
 }
 
-void GuardTextLayout() {
-  if (!OnWine()) return;
-  HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPMODULE, 0);
-  if (snapshot == INVALID_HANDLE_VALUE) return;
-  MODULEENTRY32W module{};
-  module.dwSize = sizeof(module);
-  for (BOOL more = Module32FirstW(snapshot, &module); more; more = Module32NextW(snapshot, &module))
-    PatchImports(module.hModule);
-  CloseHandle(snapshot);
+int GuardTextLayout() {
+  if (!OnWine()) return 0;
+  // The list of module handles takes microseconds (Wine's module snapshot took milliseconds);
+  // each module's imports are walked once.
+  static std::vector<HMODULE> modules(256);
+  DWORD bytes = 0;
+  for (;;) {
+    const DWORD room = static_cast<DWORD>(modules.size() * sizeof(HMODULE));
+    if (!K32EnumProcessModules(GetCurrentProcess(), modules.data(), room, &bytes)) return 0;
+    if (bytes <= room) break;
+    modules.resize(bytes / sizeof(HMODULE) + 16);
+  }
+  std::vector<ModuleKey> loaded;
+  loaded.reserve(bytes / sizeof(HMODULE));
+  for (size_t i = 0; i < bytes / sizeof(HMODULE); ++i) loaded.push_back(KeyOf(modules[i]));
+  std::sort(loaded.begin(), loaded.end());
+  int walked = 0;
+  for (const ModuleKey& key : loaded)
+    if (!std::binary_search(routed.begin(), routed.end(), key)) {
+      RouteTextLayout(key.Module);
+      ++walked;
+    }
+  routed = std::move(loaded);  // an unloaded module is forgotten
+  return walked;
 }
 
 // Each round asks Wine's own itemizer where the left-to-right runs start and shows every mark

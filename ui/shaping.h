@@ -27,8 +27,13 @@ namespace ui {
 bool OnWine();
 
 // Under Wine, routes the text layout of every loaded module through the filter above; later
-// calls take in modules loaded since. Cheap enough to call whenever an edit appears.
-void GuardTextLayout();
+// calls take in only the modules loaded since. Cheap enough to call whenever an edit appears.
+// Returns the number of modules whose imports it walked.
+int GuardTextLayout();
+
+// Routes the module's imports of ScriptStringAnalyse through the filter; returns the number of
+// import slots it changed. Imports without a name table are left alone.
+int RouteTextLayout(HMODULE module);
 
 // The text as the filter hands it to the shaper, for a paragraph of the given control and
 // state (null for the defaults, as ScriptStringAnalyse takes them). It is the text itself when no

@@ -3,6 +3,7 @@
 // user made. Under Wine a mark that opens a left-to-right run used to crash the text layout.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <random>
 
 #include "tests/clipboard.h"
@@ -224,3 +225,54 @@ TEST_F(ShapingTest, ALongMixedScriptNoteEditsLineByLine) {
 }
 
 }  // namespace
+
+// Routing: each module is walked once, and again only once it was loaded anew.
+TEST_F(ShapingTest, EachModuleIsWalkedOnceAndALibraryLoadedSinceOnTheNextCall) {
+  if (!ui::OnWine()) GTEST_SKIP() << "the guard acts under Wine only";
+  ui::GuardTextLayout();
+  for (int i = 0; i < 3; ++i) EXPECT_EQ(ui::GuardTextLayout(), 0);
+  HMODULE library = nullptr;
+  for (const wchar_t* name : {L"wldap32.dll", L"hhctrl.ocx", L"mapi32.dll", L"msxml3.dll"})
+    if (!GetModuleHandleW(name) && (library = LoadLibraryW(name))) break;
+  ASSERT_TRUE(library);
+  EXPECT_GE(ui::GuardTextLayout(), 1);
+  EXPECT_EQ(ui::GuardTextLayout(), 0);
+  FreeLibrary(library);
+}
+
+// An import without a name table (its slots bound to addresses) is passed over unread; an
+// import with one gets its ScriptStringAnalyse slot routed.
+TEST_F(ShapingTest, ImportsWithoutANameTableAreSkipped) {
+  const auto analyse = reinterpret_cast<ULONG_PTR>(
+      GetProcAddress(LoadLibraryW(L"usp10.dll"), "ScriptStringAnalyse"));
+  ASSERT_TRUE(analyse);
+  auto* image =
+      static_cast<BYTE*>(VirtualAlloc(nullptr, 4096, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
+  ASSERT_TRUE(image);
+  auto* dos = reinterpret_cast<IMAGE_DOS_HEADER*>(image);
+  dos->e_magic = IMAGE_DOS_SIGNATURE;
+  dos->e_lfanew = 0x40;
+  auto* nt = reinterpret_cast<IMAGE_NT_HEADERS*>(image + 0x40);
+  nt->Signature = IMAGE_NT_SIGNATURE;
+  nt->OptionalHeader.NumberOfRvaAndSizes = IMAGE_NUMBEROF_DIRECTORY_ENTRIES;
+  nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT] = {
+      0x200, 3 * sizeof(IMAGE_IMPORT_DESCRIPTOR)};
+  auto* imports = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(image + 0x200);
+  imports[0].Name = imports[1].Name = 0x300;
+  imports[0].FirstThunk = 0x400;  // no name table
+  imports[1].OriginalFirstThunk = 0x480;
+  imports[1].FirstThunk = 0x500;
+  std::strcpy(reinterpret_cast<char*>(image + 0x300), "usp10.dll");
+  std::strcpy(reinterpret_cast<char*>(image + 0x342), "ScriptStringAnalyse");  // after the hint
+  const auto slot = [&](DWORD rva) -> ULONG_PTR& {
+    return *reinterpret_cast<ULONG_PTR*>(image + rva);
+  };
+  slot(0x400) = 0x340;  // an address that, read as a name, would name ScriptStringAnalyse
+  slot(0x480) = 0x340;
+  slot(0x500) = analyse;
+  EXPECT_EQ(ui::RouteTextLayout(reinterpret_cast<HMODULE>(image)), 1);
+  EXPECT_EQ(slot(0x400), 0x340u);
+  EXPECT_NE(slot(0x500), analyse);
+  EXPECT_EQ(ui::RouteTextLayout(reinterpret_cast<HMODULE>(image)), 0);  // routed already
+  VirtualFree(image, 0, MEM_RELEASE);
+}
