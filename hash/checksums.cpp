@@ -264,12 +264,14 @@ uint32_t CRC32ContinueFolding512(uint32_t CRC, const uint8_t* Data, size_t Size)
 
 TCRC32ContinueProc CRC32Continue = CRC32ContinueTables;
 
-std::vector<TCodePath<TCRC32ContinueProc>> CRC32ContinuePaths() {
+std::vector<TCodePath<TCRC32ContinueProc>> CRC32ContinuePaths(const TX86Features& Features) {
   std::vector<TCodePath<TCRC32ContinueProc>> paths = {{"tables", CRC32ContinueTables}};
 #if JV_X86
-  if (X86Features().PCLMUL) paths.push_back({"PCLMULQDQ", CRC32ContinueFolding});
-  if (X86Features().VPCLMUL256) paths.push_back({"VPCLMUL-256", CRC32ContinueFolding256});
-  if (X86Features().VPCLMUL512) paths.push_back({"VPCLMUL-512", CRC32ContinueFolding512});
+  if (Features.PCLMUL) paths.push_back({"PCLMULQDQ", CRC32ContinueFolding});
+  if (Features.VPCLMUL256) paths.push_back({"VPCLMUL-256", CRC32ContinueFolding256});
+  if (Features.VPCLMUL512) paths.push_back({"VPCLMUL-512", CRC32ContinueFolding512});
+#else
+  (void)Features;
 #endif
   return paths;
 }

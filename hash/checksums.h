@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "hash/hasher.h"
+#include "hash/x86.h"
 
 // Root of the checksum branch; implements nothing.
 class TChecksum : public THasher {
@@ -52,5 +53,7 @@ uint32_t UpdateCRC32(uint32_t CRC, const void* Data, int32_t Size);
 // registers 256-byte runs. All give identical results.
 using TCRC32ContinueProc = uint32_t (*)(uint32_t CRC, const uint8_t* Data, size_t Size);
 extern TCRC32ContinueProc CRC32Continue;
-// Every variant this processor can run, the portable one first.
-std::vector<TCodePath<TCRC32ContinueProc>> CRC32ContinuePaths();
+// Every variant a processor with these features runs, the portable one first; the start-up
+// choice is the last for this processor's.
+std::vector<TCodePath<TCRC32ContinueProc>> CRC32ContinuePaths(
+    const TX86Features& Features = X86Features());

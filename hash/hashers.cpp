@@ -125,9 +125,8 @@ bool CPUID(unsigned Leaf, unsigned (&r)[4]) {
 #endif
 }
 
-// The register state the system saves for each thread (XCR0); 0 when it tells none.
-uint64_t SavedRegisterState(const unsigned (&r1)[4]) {
-  if (!(r1[2] & (1u << 27))) return 0;  // the system has not enabled XGETBV
+// The register state the system saves for each thread (XCR0).
+uint64_t SavedRegisterState() {
 #if JV_X86 && defined(_MSC_VER)
   return _xgetbv(0);
 #elif JV_X86
@@ -139,27 +138,50 @@ uint64_t SavedRegisterState(const unsigned (&r1)[4]) {
 #endif
 }
 
-TX86Features DetectX86Features() {
-  TX86Features f;
-  unsigned r1[4] = {}, r7[4] = {};
-  if (!CPUID(1, r1)) return f;
-  const bool ssse3 = r1[2] & (1u << 9), sse41 = r1[2] & (1u << 19);
-  f.PCLMUL = (r1[2] & (1u << 1)) && sse41;
-  if (!CPUID(7, r7)) return f;
-  f.SHA = (r7[1] & (1u << 29)) && ssse3 && sse41;
-  // SSE and AVX state (bits 1, 2); then the AVX-512 mask and upper registers (bits 5 to 7).
-  const uint64_t saved = SavedRegisterState(r1);
-  const bool avx2 = (r1[2] & (1u << 28)) && (r7[1] & (1u << 5)) && (saved & 0x06) == 0x06;
-  const bool vpclmul = f.PCLMUL && (r7[2] & (1u << 10));
-  f.VPCLMUL256 = vpclmul && avx2;
-  f.VPCLMUL512 = f.VPCLMUL256 && (r7[1] & (1u << 16)) && (saved & 0xE6) == 0xE6;
-  return f;
+constexpr uint32_t kOSXSAVE = 1u << 27;  // leaf 1 ECX: the system enabled XGETBV
+
+TX86Words ReadX86Words() {
+  TX86Words w;
+  unsigned r[4] = {};
+  if (!CPUID(0, r)) return w;
+  w.MaxLeaf = r[0];
+  if (CPUID(1, r)) {
+    w.Leaf1ECX = r[2];
+    if (w.Leaf1ECX & kOSXSAVE) w.XCR0 = SavedRegisterState();
+  }
+  if (CPUID(7, r)) {
+    w.Leaf7EBX = r[1];
+    w.Leaf7ECX = r[2];
+  }
+  return w;
 }
 
 }  // namespace
 
+TX86Features X86FeaturesOf(const TX86Words& Words) {
+  // Leaf 1 ECX.
+  constexpr uint32_t PCLMULQDQ = 1u << 1, SSSE3 = 1u << 9, SSE41 = 1u << 19, AVX = 1u << 28;
+  // Leaf 7 EBX and ECX.
+  constexpr uint32_t AVX2 = 1u << 5, AVX512F = 1u << 16, SHA = 1u << 29, VPCLMULQDQ = 1u << 10;
+  // XCR0: the SSE and AVX registers; the AVX-512 mask registers and upper register parts.
+  constexpr uint64_t Ymm = 0x06, Zmm = 0xE0;
+  const auto all = [](uint64_t word, uint64_t bits) { return (word & bits) == bits; };
+  TX86Features f;
+  if (Words.MaxLeaf < 1) return f;
+  const uint32_t ecx1 = Words.Leaf1ECX;
+  const uint32_t ebx7 = Words.MaxLeaf >= 7 ? Words.Leaf7EBX : 0;
+  const uint32_t ecx7 = Words.MaxLeaf >= 7 ? Words.Leaf7ECX : 0;
+  const uint64_t saved = all(ecx1, kOSXSAVE) ? Words.XCR0 : 0;
+  f.PCLMUL = all(ecx1, PCLMULQDQ | SSE41);
+  f.SHA = all(ebx7, SHA) && all(ecx1, SSSE3 | SSE41);
+  const bool avx2 = all(ecx1, AVX) && all(ebx7, AVX2) && all(saved, Ymm);
+  f.VPCLMUL256 = f.PCLMUL && all(ecx7, VPCLMULQDQ) && avx2;
+  f.VPCLMUL512 = f.VPCLMUL256 && all(ebx7, AVX512F) && all(saved, Zmm);
+  return f;
+}
+
 const TX86Features& X86Features() {
-  static const TX86Features features = DetectX86Features();
+  static const TX86Features features = X86FeaturesOf(ReadX86Words());
   return features;
 }
 
@@ -842,11 +864,13 @@ void SHACompressInstructions(uint32_t* State, const uint8_t* Data, size_t Blocks
 
 TSHACompressProc SHACompress = SHACompressRing;
 
-std::vector<TCodePath<TSHACompressProc>> SHACompressPaths() {
+std::vector<TCodePath<TSHACompressProc>> SHACompressPaths(const TX86Features& Features) {
   std::vector<TCodePath<TSHACompressProc>> paths = {{"schedule", SHACompressSchedule},
                                                     {"ring", SHACompressRing}};
 #if JV_X86
-  if (X86Features().SHA) paths.push_back({"SHA-NI", SHACompressInstructions});
+  if (Features.SHA) paths.push_back({"SHA-NI", SHACompressInstructions});
+#else
+  (void)Features;
 #endif
   return paths;
 }

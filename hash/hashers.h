@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "hash/hasher.h"
+#include "hash/x86.h"
 
 // Block engine: buffering, message completion and the bit count; compresses with MD4.
 class TMD4Hasher : public THasher {
@@ -93,8 +94,10 @@ void ExpandSHABlockBswap(uint32_t* W, const uint8_t* Block, bool Rotate);
 // rounds, and on family 3 the 80-word schedule of ExpandSHABlock. All give identical results.
 using TSHACompressProc = void (*)(uint32_t* State, const uint8_t* Data, size_t Blocks, bool Rotate);
 extern TSHACompressProc SHACompress;
-// Every variant this processor can run, portable ones first.
-std::vector<TCodePath<TSHACompressProc>> SHACompressPaths();
+// Every variant a processor with these features runs, portable ones first; the start-up choice
+// is the last for this processor's.
+std::vector<TCodePath<TSHACompressProc>> SHACompressPaths(
+    const TX86Features& Features = X86Features());
 
 // x86 processor family from CPUID (3 = 80386); 0 on other processors.
 int32_t GetCPUFamily();

@@ -12,6 +12,8 @@
 #define JV_X86 0
 #endif
 
+#include <cstdint>
+
 struct TX86Features {
   bool SHA = false;     // SHA-1 rounds and schedule, with SSSE3 and SSE4.1 beside them
   bool PCLMUL = false;  // carry-less multiplication, with SSE4.1
@@ -21,5 +23,20 @@ struct TX86Features {
   bool VPCLMUL512 = false;
 };
 
-// Read once from the processor identification; all false on other processors.
+// The processor identification words the features follow from: CPUID leaf 0 EAX (the highest
+// leaf), leaf 1 ECX, leaf 7 (subleaf 0) EBX and ECX, and XCR0, the register state the system
+// saves for each thread. Words of leaves beyond the highest, and XCR0 where leaf 1 does not say
+// that the system enabled XGETBV, count as 0.
+struct TX86Words {
+  uint32_t MaxLeaf = 0;
+  uint32_t Leaf1ECX = 0;
+  uint32_t Leaf7EBX = 0, Leaf7ECX = 0;
+  uint64_t XCR0 = 0;
+};
+
+// What the hashers' fast paths may use with these words: each extension the code needs, and
+// for wide registers the system saving their state.
+TX86Features X86FeaturesOf(const TX86Words& Words);
+
+// This processor's, read once (all false on other processors).
 const TX86Features& X86Features();

@@ -294,3 +294,74 @@ TEST(CRC32, LongDataInPiecesOnEveryPath) {
     }
   }
 }
+
+// The start-up choice follows from the identification words alone: each fast path only where
+// the processor has every extension its code uses and, for 256- and 512-bit registers, where
+// the system saves their state. Each case lacks one thing of a processor that has them all.
+TEST(X86Features, PathsFollowTheIdentificationWords) {
+  // Leaf 1 ECX: PCLMULQDQ, SSSE3, SSE4.1, OSXSAVE, AVX; leaf 7 EBX: AVX2, AVX-512F, SHA, and
+  // AVX-512BW and VL, which no path needs; leaf 7 ECX: VPCLMULQDQ; XCR0: SSE, AVX and the three
+  // AVX-512 states.
+  const TX86Words all = {7, (1u << 1) | (1u << 9) | (1u << 19) | (1u << 27) | (1u << 28),
+                         (1u << 5) | (1u << 16) | (1u << 29) | (1u << 30) | (1u << 31), 1u << 10,
+                         0xE7};
+  const auto without = [&](uint32_t TX86Words::*word, uint32_t bits) {
+    TX86Words w = all;
+    w.*word &= ~bits;
+    return w;
+  };
+  const auto saving = [&](uint64_t xcr0) {
+    TX86Words w = all;
+    w.XCR0 = xcr0;
+    return w;
+  };
+  const auto upTo = [&](uint32_t leaf) {
+    TX86Words w = all;
+    w.MaxLeaf = leaf;
+    return w;
+  };
+  using Names = std::vector<std::string>;
+  const Names none = {"tables"}, pclmul = {"tables", "PCLMULQDQ"},
+              ymm = {"tables", "PCLMULQDQ", "VPCLMUL-256"},
+              zmm = {"tables", "PCLMULQDQ", "VPCLMUL-256", "VPCLMUL-512"};
+  const Names portable = {"schedule", "ring"}, sha = {"schedule", "ring", "SHA-NI"};
+  const struct {
+    const char* Case;
+    TX86Words Words;
+    Names CRC, SHA;
+  } cases[] = {
+      {"everything", all, zmm, sha},
+      {"no identification", upTo(0), none, portable},
+      {"no leaf 7", upTo(6), pclmul, portable},
+      {"no PCLMULQDQ", without(&TX86Words::Leaf1ECX, 1u << 1), none, sha},
+      {"no SSSE3", without(&TX86Words::Leaf1ECX, 1u << 9), zmm, portable},
+      {"no SSE4.1", without(&TX86Words::Leaf1ECX, 1u << 19), none, portable},
+      {"no OSXSAVE", without(&TX86Words::Leaf1ECX, 1u << 27), pclmul, sha},
+      {"no AVX", without(&TX86Words::Leaf1ECX, 1u << 28), pclmul, sha},
+      {"no AVX2", without(&TX86Words::Leaf7EBX, 1u << 5), pclmul, sha},
+      {"no AVX-512F", without(&TX86Words::Leaf7EBX, 1u << 16), ymm, sha},
+      {"no SHA", without(&TX86Words::Leaf7EBX, 1u << 29), zmm, portable},
+      {"no AVX-512BW or VL", without(&TX86Words::Leaf7EBX, 3u << 30), zmm, sha},
+      {"no VPCLMULQDQ", without(&TX86Words::Leaf7ECX, 1u << 10), pclmul, sha},
+      {"SSE state not saved", saving(0xE5), pclmul, sha},
+      {"AVX state not saved", saving(0xE3), pclmul, sha},
+      {"no AVX-512 state saved", saving(0x07), ymm, sha},
+      {"mask registers not saved", saving(0xC7), ymm, sha},
+      {"upper halves not saved", saving(0xA7), ymm, sha},
+      {"upper 16 registers not saved", saving(0x67), ymm, sha},
+  };
+  const auto names = [](const auto& paths) {
+    Names n;
+    for (const auto& p : paths) n.push_back(p.Name);
+    return n;
+  };
+  for (const auto& c : cases) {
+    const TX86Features f = X86FeaturesOf(c.Words);
+#if JV_X86
+    EXPECT_EQ(names(CRC32ContinuePaths(f)), c.CRC) << c.Case;
+    EXPECT_EQ(names(SHACompressPaths(f)), c.SHA) << c.Case;
+#else
+    EXPECT_EQ(names(CRC32ContinuePaths(f)), none) << c.Case;
+#endif
+  }
+}
