@@ -5,6 +5,7 @@
 #include <cwchar>
 
 #include "app/calc.h"
+#include "app/doccmds.h"
 #include "hash/misc.h"
 #include "ui/app.h"
 #include "ui/prompts.h"
@@ -131,7 +132,22 @@ void TProcessForm::Init(ui::ListView* AList, TFileList* ADocument, TNotifyEvent 
   List = AList;
   AutoStart = AAutoStart;
   OnDone = std::move(AOnDone);
-  TreeList.BrowseTo(StartFolder(), true, true);
+  // The shell's tree cannot reach every folder (under Wine none of MAX_PATH characters or
+  // more): the box names the start folder all the same, and the tree opens as near to it as it
+  // reaches.
+  const std::wstring start = StartFolder();
+  if (!TreeList.BrowseTo(start, true, true)) {
+    PathEdit.SetText(start);
+    for (std::wstring up = start;;) {
+      while (!up.empty() && up.back() == L'\\') up.pop_back();
+      const std::wstring parent = FolderOf(up);
+      if (parent.empty() || parent.size() >= up.size()) break;
+      up = parent;
+      if (TreeList.BrowseTo(up, true, false)) break;
+    }
+  } else if (PathEdit.Text().empty()) {
+    PathEdit.SetText(start);
+  }
   FilesSelected = FilesLeft = FilesDone = Fails = 0;
   BytesTotal = BytesLeft = BytesDone = 0;
   TimeTotal = TimeLeft = TimeElapsed = 0;
@@ -305,8 +321,22 @@ void TProcessForm::StartButtonClick() {
     return;
   }
   // A click still queued while an aborted run unwinds must not start a run inside it.
-  if (inRun_) return;
+  if (inRun_ || !FolderExists()) return;
   Run();
+}
+
+bool TProcessForm::FolderExists() {
+  // An empty box would scan the root of the current drive.
+  const std::wstring folder = PathEdit.Text();
+  std::wstring refusal = ui::LoadStr(IDS_PROCESS_NOFOLDER);
+  if (!folder.empty()) {
+    const DWORD attributes = GetFileAttributesW(AddLongPathPrefix(folder).c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY))
+      return true;
+    refusal = ui::Format(ui::LoadStr(IDS_PROCESS_NOSUCHFOLDER), {folder});
+  }
+  ui::MessageDlg(Handle(), refusal, ui::MsgType::Error, ui::MsgButtons::OK);
+  return false;
 }
 
 void TProcessForm::EnableChildren(bool Enabled) {

@@ -127,6 +127,8 @@ class TProcessForm : public ui::Dialog {
 
  private:
   void Run();
+  // Whether the folder box names a folder that exists; says so when not.
+  bool FolderExists();
   void ShowSummary(double Elapsed);
   // Every child window but StartButton (disabled) or all of them (enabled).
   void EnableChildren(bool Enabled);

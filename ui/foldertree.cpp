@@ -1,6 +1,7 @@
 #include "ui/foldertree.h"
 
 #include <shellapi.h>
+#include <shlwapi.h>
 
 #include <cstring>
 
@@ -200,9 +201,30 @@ HTREEITEM FolderTree::Selected() {
 
 std::wstring FolderTree::PathOf(HTREEITEM Item) {
   Node* node = NodeOf(Item);
+  if (!node) return {};
   wchar_t path[MAX_PATH * 2] = {};
-  if (!node || !SHGetPathFromIDListW(node->Pidl, path)) return {};
-  return path;
+  if (SHGetPathFromIDListW(node->Pidl, path) && wcslen(path) < MAX_PATH - 1) return path;
+  // The shell answers in MAX_PATH characters: a longer path fails or, under Wine, comes back
+  // cut short. Such a folder is its parent's path and its own name.
+  ComRef<IShellFolder> parent;
+  PCUITEMID_CHILD last = nullptr;
+  if (FAILED(SHBindToParent(node->Pidl, IID_IShellFolder, reinterpret_cast<void**>(&parent),
+                            &last)))
+    return {};
+  SFGAOF attrs = SFGAO_FILESYSTEM;
+  STRRET display{};
+  wchar_t* own = nullptr;
+  if (FAILED(parent->GetAttributesOf(1, &last, &attrs)) || !(attrs & SFGAO_FILESYSTEM) ||
+      FAILED(parent->GetDisplayNameOf(last, SHGDN_INFOLDER | SHGDN_FORPARSING, &display)) ||
+      FAILED(StrRetToStrW(&display, last, &own)))
+    return {};
+  const std::wstring name = own;
+  CoTaskMemFree(own);
+  std::wstring base = PathOf(reinterpret_cast<HTREEITEM>(
+      Send(TVM_GETNEXTITEM, TVGN_PARENT, reinterpret_cast<LPARAM>(Item))));
+  if (base.empty()) return {};
+  if (base.back() != L'\\') base += L'\\';
+  return base + name;
 }
 
 std::wstring FolderTree::SelectedPath() {

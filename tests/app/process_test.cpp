@@ -342,9 +342,10 @@ TEST_F(ProcessTest, FolderHistoryMovesARepeatToTheTopIgnoringCaseAndKeepsTwenty)
   EXPECT_EQ(recent[0], other.Path() + L"\\");
   EXPECT_EQ(recent[1], dir.Path() + L"\\");
   EXPECT_EQ(recent[19], L"C:\\f17\\");
-  // An empty box is the root of the current drive.
+  // An empty box starts nothing (it would scan the root of the current drive).
   run(L"");
-  EXPECT_EQ(recent[0], L"\\");
+  EXPECT_EQ(recent[0], other.Path() + L"\\");
+  EXPECT_EQ(Last().Text, L"Please, first select the folder to process!");
 }
 
 TEST_F(ProcessTest, UpdateOptionsComeFromTheDocumentAndAreWrittenBack) {
@@ -439,6 +440,81 @@ TEST_F(ProcessTest, StartFolderResolvesRelativeFoldersAgainstTheChecksumFile) {
     doc.ListFolder = L"";
     doc.UpdateFolder = L"sub";
     EXPECT_EQ(update.StartFolder(), L"\\sub");
+  });
+}
+
+TEST_F(ProcessTest, AFolderLongerThanMaxPathIsShownVerifiedAndUpdated) {
+  const std::vector<std::wstring> chain = FolderChain(dir.Path(), 6);
+  const std::wstring deep = chain.back() + L"\\";
+  ASSERT_GT(deep.size(), 300u);
+  WriteFileBytes(L"\\\\?\\" + deep + L"a.txt", "abc");
+  doc.ListFolder = deep;
+  doc.ListFileName = deep + L"sums.#ml";
+  AddItem(doc, L"a.txt", "MD5", "HEX", "900150983CD24FB0D6963F7D28E17F72");
+  TVerifyForm verify(nullptr);
+  Show(verify, L"", [&] {
+    EXPECT_EQ(verify.PathEdit.Text(), deep);  // where the tree cannot follow
+    verify.StartButton.Click();
+    // The tree opened the nearest folder it reaches.
+    ASSERT_LT(chain[3].size(), size_t{MAX_PATH});
+    ASSERT_TRUE(verify.TreeList.BrowseTo(chain[3], false, true));
+    EXPECT_TRUE(SendMessageW(verify.TreeList.Handle(), TVM_GETITEMSTATE,
+                             reinterpret_cast<WPARAM>(verify.TreeList.Selected()), TVIS_EXPANDED) &
+                TVIS_EXPANDED);
+  });
+  EXPECT_EQ(Item(L"a.txt")->State, fsOK);
+  EXPECT_TRUE(Last().Text.ends_with(L"Without errors")) << ui::ToUtf8(Last().Text);
+
+  WriteFileBytes(L"\\\\?\\" + deep + L"b.txt", "");
+  doc.UpdateFind = true;
+  TUpdateForm update(nullptr);
+  Show(update, L"", [&] {
+    EXPECT_EQ(update.PathEdit.Text(), deep);
+    update.StartButton.Click();
+  });
+  ASSERT_NE(Item(L"b.txt"), nullptr);
+  EXPECT_EQ(Item(L"b.txt")->HashValue, "D41D8CD98F00B204E9800998ECF8427E");
+  EXPECT_EQ(doc.GetCount(), 2);  // the checksum file's own name is not an entry
+}
+
+TEST_F(ProcessTest, StartRefusesAnEmptyOrMissingFolder) {
+  MakeFile(L"a.txt", "abc");
+  UpdateAll();
+  for (const std::wstring& path : {std::wstring(), dir.Path() + L"\\gone"}) {
+    script.Clear();
+    TVerifyForm form(nullptr);
+    Show(form, L"", [&] {
+      form.PathEdit.SetText(path);
+      form.StartButton.Click();
+      EXPECT_EQ(form.PathEdit.Count(), 0);  // not a folder of the history either
+    });
+    EXPECT_EQ(done, 0);
+    ASSERT_EQ(script.Asked().size(), 2u);
+    EXPECT_EQ(Last().Type, ui::MsgType::Error);
+    EXPECT_EQ(Last().Text, path.empty() ? L"Please, first select the folder to process!"
+                                        : L"Folder \"" + path +
+                                              L"\" not found. Please, select an existing folder!");
+  }
+}
+
+TEST_F(ProcessTest, ATreeFolderAtTheShellsLimitNamesItsWholePath) {
+  // The deepest folder the shell can still reach, and its sub-folder, whose path the shell
+  // answers cut short or not at all.
+  const std::vector<std::wstring> chain = FolderChain(dir.Path(), 6);
+  size_t reach = 0;
+  while (reach + 1 < chain.size() && chain[reach + 1].size() < MAX_PATH - 1) ++reach;
+  ASSERT_GE(chain[reach + 1].size(), size_t{MAX_PATH - 1});
+  TVerifyForm form(nullptr);
+  Show(form, L"", [&] {
+    ASSERT_TRUE(form.TreeList.BrowseTo(chain[reach], true, true));
+    EXPECT_EQ(form.PathEdit.Text(), chain[reach]);
+    auto child = reinterpret_cast<HTREEITEM>(
+        SendMessageW(form.TreeList.Handle(), TVM_GETNEXTITEM, TVGN_CHILD,
+                     reinterpret_cast<LPARAM>(form.TreeList.Selected())));
+    ASSERT_NE(child, nullptr);
+    SendMessageW(form.TreeList.Handle(), TVM_SELECTITEM, TVGN_CARET,
+                 reinterpret_cast<LPARAM>(child));
+    EXPECT_EQ(form.PathEdit.Text(), chain[reach + 1]);
   });
 }
 

@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 class ScratchDir {
  public:
@@ -38,6 +39,19 @@ class ScratchDir {
   std::wstring path_;
   static inline int counter_ = 0;
 };
+
+// Folders of 48 letters each, one inside the other under Root (under the temporary folder, six
+// reach past 300 characters); the paths of all of them.
+inline std::vector<std::wstring> FolderChain(const std::wstring& Root, int Count) {
+  std::vector<std::wstring> chain;
+  std::wstring path = Root;
+  for (int i = 0; i < Count; ++i) {
+    path += L"\\" + std::wstring(48, wchar_t(L'a' + i));
+    CreateDirectoryW((L"\\\\?\\" + path).c_str(), nullptr);
+    chain.push_back(path);
+  }
+  return chain;
+}
 
 // A root that nothing can be read from or written to (as a key without access would be).
 inline HKEY NoSuchKey() {
