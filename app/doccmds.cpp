@@ -54,6 +54,19 @@ ui::FileDialog ChecksumFileDialog(bool Save) {
   return d;
 }
 
+bool AskChecksumFileName(HWND Owner, std::wstring& Name) {
+  ui::FileDialog dialog = ChecksumFileDialog(true);
+  dialog.FileName = Name;
+  // The dialog then starts in a folder above: never without a word.
+  const std::wstring folder = FolderOf(Name);
+  if (!folder.empty() && !ui::FileDialogShows(folder))
+    ui::MessageDlg(Owner, ui::LoadStr(IDS_DOC_FOLDERTOOLONG), ui::MsgType::Information,
+                   ui::MsgButtons::OK);
+  if (!dialog.Execute(Owner)) return false;
+  Name = dialog.FileName;
+  return true;
+}
+
 ui::FileDialog ImportFileDialog() {
   ui::FileDialog d;
   d.Filter = ui::LoadStr(IDS_DOC_IMPORTFILTER);

@@ -14,3 +14,6 @@ std::wstring FormatElapsed(double Days);
 // The Open (Save false) or Save dialog of checksum files; Import has its own.
 ui::FileDialog ChecksumFileDialog(bool Save);
 ui::FileDialog ImportFileDialog();
+// The Save dialog over a proposed name; false when cancelled. A folder the dialog cannot show is
+// named to the user first.
+bool AskChecksumFileName(HWND Owner, std::wstring& Name);

@@ -38,10 +38,7 @@ bool TMainForm::SaveDocument(bool AskName) {
   std::wstring name = FileList->ListFileName;
   if (AskName || name.empty()) {
     if (name.empty()) name = FileList->ListFolder + ui::LoadStr(IDS_DOC_DEFNAME);
-    ui::FileDialog dialog = ChecksumFileDialog(true);
-    dialog.FileName = name;
-    if (!dialog.Execute(HandleIfCreated())) return false;
-    name = dialog.FileName;
+    if (!AskChecksumFileName(HandleIfCreated(), name)) return false;
   }
   StatusBar.SetSimpleText(ui::Format(ui::LoadStr(IDS_DOC_SAVING), {name}));
   ui::ProcessMessages();

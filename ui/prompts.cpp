@@ -46,16 +46,6 @@ UINT MessageFlags(MsgType type, MsgButtons buttons) {
   return f;
 }
 
-// "a|b|c|d" -> "a\0b\0c\0d\0\0"
-std::wstring FilterString(const std::wstring& filter) {
-  std::wstring s = filter;
-  for (wchar_t& c : s)
-    if (c == L'|') c = L'\0';
-  s.push_back(L'\0');
-  s.push_back(L'\0');
-  return s;
-}
-
 // Message boxes stand centred on the main window (on their owner while the main window is not
 // on the screen), wholly inside the work area. The system places a box itself, so a hook on
 // this thread moves it when it is first activated, before it is drawn.
@@ -145,27 +135,7 @@ class SystemPrompts : public Prompter {
     return MessageBoxW(owner, text.c_str(), caption.c_str(), MessageFlags(type, buttons));
   }
   int Modal(Dialog& dialog) override { return dialog.RunModal(); }
-  bool File(HWND owner, FileDialog& d) override {
-    std::wstring filter = FilterString(d.Filter);
-    std::wstring buf = d.FileName;
-    buf.resize(32768, L'\0');
-    OPENFILENAMEW ofn{};
-    ofn.lStructSize = sizeof(ofn);
-    ofn.hwndOwner = owner;
-    ofn.lpstrFilter = d.Filter.empty() ? nullptr : filter.c_str();
-    ofn.nFilterIndex = d.FilterIndex;
-    ofn.lpstrFile = buf.data();
-    ofn.nMaxFile = static_cast<DWORD>(buf.size());
-    ofn.lpstrInitialDir = d.InitialDir.empty() ? nullptr : d.InitialDir.c_str();
-    ofn.lpstrTitle = d.Title.empty() ? nullptr : d.Title.c_str();
-    ofn.lpstrDefExt = d.DefaultExt.empty() ? nullptr : d.DefaultExt.c_str();
-    ofn.Flags = d.Options | OFN_EXPLORER;
-    BOOL ok = d.Save ? GetSaveFileNameW(&ofn) : GetOpenFileNameW(&ofn);
-    if (!ok) return false;
-    d.FileName = buf.c_str();
-    d.FilterIndex = static_cast<int>(ofn.nFilterIndex);
-    return true;
-  }
+  bool File(HWND owner, FileDialog& d) override { return ShowSystemFileDialog(owner, d); }
   bool Font(HWND owner, FontDialog& d) override {
     CHOOSEFONTW cf{};
     cf.lStructSize = sizeof(cf);

@@ -57,6 +57,19 @@ struct FileDialog {
   bool Execute(HWND owner);
 };
 
+// What the system's file dialog can take: it holds a path in MAX_PATH characters. It starts
+// in a folder above one it cannot show (a proposed name keeps its own part), and under Wine,
+// whose dialog would overrun its buffer, refuses with a message a typed name that makes folder
+// and name too long.
+//
+// Whether the dialog can show Folder.
+bool FileDialogShows(const std::wstring& Folder);
+// Whether the dialog, showing Folder, can take Text, its name box's text (one name, or several
+// in double quotes), with the extension it adds to a name without one.
+bool FileDialogTakesName(const FileDialog& d, const std::wstring& Folder, const std::wstring& Text);
+// The system's dialog itself (what the seam shows outside tests).
+bool ShowSystemFileDialog(HWND owner, FileDialog& d);
+
 struct FontDialog {
   LOGFONTW Font{};    // in and out
   DWORD Options = 0;  // CF_ flags

@@ -1,0 +1,3 @@
+#pragma once
+// Strings the prompts load from the program; their texts stand in app/res/jurnvalt.rc.
+#define IDS_FILEDLG_TOOLONG 90
