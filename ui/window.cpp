@@ -10,6 +10,20 @@ namespace ui {
 
 namespace {
 const wchar_t kSelfProp[] = L"JvWindow";
+
+// Hands a disabled form's activation on to the dialog that holds it disabled.
+constexpr UINT WM_ACTIVATEPOPUP = WM_APP + 0x3FF0;
+
+// The topmost visible window owned by Owner, or by one of its disabled owned windows, that takes
+// input: the modal dialog (or its message box) that keeps Owner disabled. Null when there is none.
+HWND EnabledPopupOf(HWND Owner) {
+  for (HWND h = GetTopWindow(nullptr); h; h = GetWindow(h, GW_HWNDNEXT)) {
+    if (GetWindow(h, GW_OWNER) != Owner || !IsWindowVisible(h)) continue;
+    if (IsWindowEnabled(h)) return h;
+    if (HWND inner = EnabledPopupOf(h)) return inner;
+  }
+  return nullptr;
+}
 }
 
 Window::~Window() {
@@ -284,6 +298,19 @@ LRESULT CALLBACK Form::Proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
         ShowWindow(hwnd, SW_HIDE);
         if (Application::Get().MainForm() == self) PostQuitMessage(0);
       }
+      handled = true;
+      return;
+    }
+    if (msg == WM_ACTIVATE && LOWORD(wp) != WA_INACTIVE && !IsWindowEnabled(hwnd) &&
+        EnabledPopupOf(hwnd)) {
+      // Activated while its modal dialog shows (by another program, or by a desktop without a
+      // window manager): Wine then stacks it over the dialog, and the program looks hung. Once
+      // this activation has settled, the dialog takes it and comes back on top.
+      PostMessageW(hwnd, WM_ACTIVATEPOPUP, 0, 0);
+    }
+    if (msg == WM_ACTIVATEPOPUP) {
+      HWND popup = IsWindowEnabled(hwnd) ? nullptr : EnabledPopupOf(hwnd);
+      if (popup) SetForegroundWindow(popup);
       handled = true;
       return;
     }

@@ -31,10 +31,12 @@ bool Above(HWND a, HWND b) {
   return false;
 }
 
-// What the tips saw of the main window while they showed in their real modal loop.
+// What the tips saw of the main window while they showed in their real modal loop. Each step
+// runs from a timer of the tips' own loop, after what the step before posted.
 struct TipsSight {
   static inline HWND Main, Tips, Owner;
-  static inline bool MainDisabled, AboveAfterRaise, ActiveBeforeClose;
+  static inline bool MainDisabled, AboveAfterRaise, AboveAfterActivate,
+      ActiveBeforeClose;
   static void CALLBACK Look(HWND, UINT, UINT_PTR id, DWORD) {
     Tips = FindWindowW(L"#32770", L"Did you know...");
     if (!Tips || !IsWindowVisible(Tips)) return;
@@ -44,6 +46,13 @@ struct TipsSight {
     // Raised as a click on its task-bar button raises it.
     SetWindowPos(Main, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     AboveAfterRaise = Above(Tips, Main);
+    // Raised and activated, as another program or a desktop without a window manager does it.
+    SetWindowPos(Main, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+    SetTimer(nullptr, 0, 1, AfterActivate);
+  }
+  static void CALLBACK AfterActivate(HWND, UINT, UINT_PTR id, DWORD) {
+    KillTimer(nullptr, id);
+    AboveAfterActivate = Above(Tips, Main);
     ActiveBeforeClose = GetActiveWindow() == Tips;
     PostMessageW(GetDlgItem(Tips, IDCANCEL), BM_CLICK, 0, 0);
   }
@@ -70,6 +79,7 @@ TEST_F(MainFormTest, TheTipsStayAboveTheMainWindowAndHandTheActivationBack) {
   EXPECT_EQ(TipsSight::Owner, f->Handle());
   EXPECT_TRUE(TipsSight::MainDisabled);
   EXPECT_TRUE(TipsSight::AboveAfterRaise);
+  EXPECT_TRUE(TipsSight::AboveAfterActivate);
   EXPECT_TRUE(TipsSight::ActiveBeforeClose);
   EXPECT_TRUE(IsWindowEnabled(f->Handle()));
   EXPECT_EQ(GetActiveWindow(), f->Handle());
