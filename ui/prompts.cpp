@@ -316,6 +316,12 @@ void Script::AnswerFont(const LOGFONTW& font) {
   answers_.push_back(std::move(a));
 }
 
+void Script::DriveFile(std::function<void(HWND)> drive) {
+  Answer a{PromptKind::File};
+  a.OnWindow = std::move(drive);
+  answers_.push_back(std::move(a));
+}
+
 void Script::DriveFont(std::function<void(HWND)> drive) {
   Answer a{PromptKind::Font};
   a.OnWindow = std::move(drive);
@@ -394,12 +400,14 @@ int Script::Modal(ui::Dialog& dialog) {
   return result;
 }
 
-bool Script::File(HWND, FileDialog& d) {
+bool Script::File(HWND owner, FileDialog& d) {
   Prompt p{PromptKind::File};
   p.File = d;
   Answer a{PromptKind::File};
   bool ok = Next(PromptKind::File, p, a) && !a.Cancel;
-  if (ok) {
+  if (ok && a.OnWindow) {
+    ok = Driven(L"file dialog", a.OnWindow, owner, [&] { return SystemPrompter().File(owner, d); });
+  } else if (ok) {
     d.FileName = a.FileName;
     if (a.FilterIndex) d.FilterIndex = a.FilterIndex;
   }
@@ -414,14 +422,20 @@ bool Script::Font(HWND owner, FontDialog& d) {
   Answer a{PromptKind::Font};
   bool ok = Next(PromptKind::Font, p, a) && !a.Cancel;
   if (ok && a.OnWindow) {
-    DrivenDialog driven(owner, a.OnWindow);
-    ok = SystemPrompter().Font(owner, d);
-    if (!driven.Failure().empty()) failures_.push_back(L"font dialog " + driven.Failure());
+    ok = Driven(L"font dialog", a.OnWindow, owner, [&] { return SystemPrompter().Font(owner, d); });
   } else if (ok) {
     d.Font = a.Font;
   }
   p.Result = ok;
   asked_.push_back(p);
+  return ok;
+}
+
+bool Script::Driven(const wchar_t* what, const std::function<void(HWND)>& drive, HWND owner,
+                    const std::function<bool()>& show) {
+  DrivenDialog driven(owner, drive);
+  const bool ok = show();
+  if (!driven.Failure().empty()) failures_.push_back(what + (L" " + driven.Failure()));
   return ok;
 }
 

@@ -130,9 +130,10 @@ class Script : public Prompter {
   void AnswerDialog(std::function<void(Dialog&)> answer);
   void AnswerFile(const std::wstring& fileName, int filterIndex = 0);
   void AnswerFont(const LOGFONTW& font);
-  // The next font dialog is the system's own. drive gets its window once it shows and should
-  // end it before returning (send its OK or Cancel); one still shown then is a failure and is
-  // cancelled.
+  // The next file or font dialog is the system's own. drive gets its window once it shows and
+  // should end it before returning (send its OK or Cancel); one still shown then is a failure
+  // and is cancelled.
+  void DriveFile(std::function<void(HWND)> drive);
   void DriveFont(std::function<void(HWND)> drive);
   void AnswerColor(COLORREF color);
   void Cancel(PromptKind kind);  // the next prompt of this kind is cancelled
@@ -167,6 +168,9 @@ class Script : public Prompter {
   };
   // The next answer when it is of this kind; otherwise records a failure.
   bool Next(PromptKind kind, const Prompt& p, Answer& out);
+  // Shows a system dialog through show and hands its window to drive.
+  bool Driven(const wchar_t* what, const std::function<void(HWND)>& drive, HWND owner,
+              const std::function<bool()>& show);
   std::vector<Answer> answers_;
   std::vector<Prompt> asked_;
   std::vector<std::wstring> failures_;
