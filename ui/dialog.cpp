@@ -43,8 +43,8 @@ INT_PTR CALLBACK Dialog::Proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
   bool handled = false;
   Guarded([&] {
     if (msg == WM_CLOSE) {
+      handled = true;  // a close query that fails keeps the dialog
       self->SetModalResult(IDCANCEL);
-      handled = true;
       return;
     }
     handled = self->HandleMessage(msg, wp, lp, result);

@@ -293,12 +293,21 @@ LRESULT CALLBACK Form::Proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
         handled = true;
         return;
       }
+      // Handled before the question: a close query that fails (a save that cannot be written)
+      // cancels the close, and the system's default would destroy the window regardless.
+      handled = true;
       if (self->OnCloseQuery()) {
         self->OnClose();
         ShowWindow(hwnd, SW_HIDE);
         if (Application::Get().MainForm() == self) PostQuitMessage(0);
       }
+      return;
+    }
+    if (msg == WM_QUERYENDSESSION) {
+      // The session may end only when the form may close: the same question, and a failure or
+      // a cancel keeps the session (the result stays FALSE).
       handled = true;
+      result = self->OnCloseQuery() ? TRUE : FALSE;
       return;
     }
     if (msg == WM_ACTIVATE && LOWORD(wp) != WA_INACTIVE && !IsWindowEnabled(hwnd) &&

@@ -1,6 +1,8 @@
 // The main window's construction, lifecycle, tray icon and menus, driven in-process.
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "app/saveconf.h"
 #include "tests/app/main_fixture.h"
 #include "ui/app.h"
@@ -234,6 +236,37 @@ TEST_F(MainFormTest, CloseAsksAboutAModifiedDocument) {
   ASSERT_EQ(Script.Asked().size(), 1u);
   EXPECT_EQ(Script.Asked()[0].Text, L"Checksum file has been modified. Save changes?");
   EXPECT_EQ(Script.Asked()[0].Buttons, ui::MsgButtons::YesNoCancel);
+
+  // A close whose save fails is no close, whichever way it comes (File > Exit, Alt+F4, a close
+  // request from another program, the end of the session): the window stays with the document
+  // as it was, and the next close asks again.
+  const std::wstring sums = Dir.Path() + L"\\sums.#ml";
+  CloseHandle(CreateFileW(sums.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr));
+  SetFileAttributesW(sums.c_str(), FILE_ATTRIBUTE_READONLY);
+  f->FileList->ListFileName = sums;
+  const HWND window = f->Handle();
+  const std::function<void()> closes[] = {
+      [&] { f->PerformCommand(ID_FILE_EXIT); },
+      [&] { SendMessageW(window, WM_SYSCOMMAND, SC_CLOSE, 0); },
+      [&] {
+        PostMessageW(window, WM_CLOSE, 0, 0);
+        ui::ProcessMessages();
+      },
+      [&] { EXPECT_FALSE(SendMessageW(window, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF)); }};
+  for (const auto& close : closes) {
+    Script.Clear();
+    Script.AnswerMessage(IDYES);
+    close();
+    EXPECT_TRUE(IsWindow(window) && IsWindowVisible(window));
+    EXPECT_TRUE(f->FileList->Modified);
+    ASSERT_EQ(Script.Asked().size(), 2u);
+    EXPECT_NE(Script.Asked()[1].Text.find(L"\"" + sums + L"\""), std::wstring::npos);
+  }
+  SetFileAttributesW(sums.c_str(), FILE_ATTRIBUTE_NORMAL);
+  Script.Clear();
+  Script.AnswerMessage(IDNO);
+  EXPECT_TRUE(SendMessageW(window, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF));
+  ASSERT_EQ(Script.Asked().size(), 1u);
   Script.AnswerMessage(IDNO);
   f->Close();
   EXPECT_FALSE(f->Visible());
