@@ -16,6 +16,7 @@
 #include "document/uniconv.h"
 #include "document/xmlfile.h"
 #include "hash/errors.h"
+#include "hash/misc.h"
 #include "ui/prompts.h"
 #include "ui/strings.h"
 
@@ -289,7 +290,14 @@ void ExportDocument(HWND Owner, const TFileList& List, TExportSettings& Settings
   } else {
     dialog.Filter = allFiles;
   }
-  if (!dialog.Execute(Owner)) return;
+  // The open checksum file is not replaced by a list of its own entries: its sizes, dates,
+  // notes and settings would be gone, and the document would still count as saved.
+  for (;;) {
+    if (!dialog.Execute(Owner)) return;
+    if (!IsSameFile(dialog.FileName, List.ListFileName)) break;
+    ui::MessageDlg(Owner, ui::Format(ui::LoadStr(IDS_EXPORT_OVERDOC), {dialog.FileName}),
+                   ui::MsgType::Error, ui::MsgButtons::OK);
+  }
 
   try {
     // Entries whose encoding is unknown cannot be converted; the user learns how many are missing.

@@ -18,28 +18,6 @@ TFindFirstFileFunc PassFindFirstFile = FindFirstFileW;
 
 namespace {
 
-// A folder by its file identity: the same folder whatever name (link, junction, letter case)
-// leads to it.
-struct TFolderId {
-  DWORD Volume = 0;
-  uint64_t Index = 0;
-  bool operator==(const TFolderId&) const = default;
-};
-
-bool GetFolderId(const std::wstring& Folder, TFolderId& Id) {
-  HANDLE h = CreateFileW(AddLongPathPrefix(Folder).c_str(), FILE_READ_ATTRIBUTES,
-                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                         OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-  if (h == INVALID_HANDLE_VALUE) return false;
-  BY_HANDLE_FILE_INFORMATION info;
-  bool ok = GetFileInformationByHandle(h, &info) != 0;
-  CloseHandle(h);
-  if (!ok) return false;
-  Id.Volume = info.dwVolumeSerialNumber;
-  Id.Index = (uint64_t(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
-  return true;
-}
-
 bool IsDotName(const wchar_t* Name) {
   return Name[0] == L'.' && (Name[1] == 0 || (Name[1] == L'.' && Name[2] == 0));
 }
@@ -128,8 +106,8 @@ class TNewFileScan {
  private:
   // Scans a sub-folder unless it is one of the folders being scanned already.
   bool Enter(const std::wstring& Sub) {
-    TFolderId id;
-    bool known = GetFolderId(Root + Sub, id);
+    TFileId id;
+    bool known = GetFileId(Root + Sub, id);
     if (known && std::find(Path.begin(), Path.end(), id) != Path.end()) return true;
     if (known) Path.push_back(id);
     bool go_on = Scan(Sub);
@@ -138,8 +116,8 @@ class TNewFileScan {
   }
 
   void Push(const std::wstring& Folder) {
-    TFolderId id;
-    if (GetFolderId(Folder, id)) Path.push_back(id);
+    TFileId id;
+    if (GetFileId(Folder, id)) Path.push_back(id);
   }
 
   bool IsListFile(const std::wstring& Name) const {
@@ -169,7 +147,7 @@ class TNewFileScan {
   TFileList& List;
   const std::wstring& Root;
   const std::wstring& Mask;
-  std::vector<TFolderId> Path;
+  std::vector<TFileId> Path;  // folders by identity: the same whatever name leads to them
 };
 
 bool IsBlankHash(const std::string& Value) {

@@ -145,6 +145,34 @@ std::wstring MakeFullPath(const std::wstring& Folder, const std::wstring& Name) 
   return Folder + L'\\' + Name;
 }
 
+bool GetFileId(const std::wstring& Path, TFileId& Id) {
+  HANDLE h = CreateFileW(AddLongPathPrefix(Path).c_str(), FILE_READ_ATTRIBUTES,
+                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                         OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return false;
+  BY_HANDLE_FILE_INFORMATION info;
+  bool ok = GetFileInformationByHandle(h, &info) != 0;
+  CloseHandle(h);
+  if (!ok) return false;
+  Id.Volume = info.dwVolumeSerialNumber;
+  Id.Index = (uint64_t(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
+  return true;
+}
+
+bool IsSameFile(const std::wstring& A, const std::wstring& B) {
+  if (A.empty() || B.empty()) return false;
+  TFileId a, b;
+  if (GetFileId(A, a) && GetFileId(B, b)) return a == b;
+  const auto full = [](const std::wstring& Path) {
+    std::wstring out(GetFullPathNameW(Path.c_str(), 0, nullptr, nullptr), L'\0');
+    out.resize(GetFullPathNameW(Path.c_str(), static_cast<DWORD>(out.size()), out.data(), nullptr));
+    return out.empty() ? Path : out;
+  };
+  const std::wstring fa = full(A), fb = full(B);
+  return CompareStringOrdinal(fa.c_str(), static_cast<int>(fa.size()), fb.c_str(),
+                              static_cast<int>(fb.size()), TRUE) == CSTR_EQUAL;
+}
+
 bool GetFileSizeTime(const std::wstring& Path, int64_t& Size, int64_t& Time) {
   WIN32_FILE_ATTRIBUTE_DATA data;
   if (!WideGetFileAttributesEx(AddLongPathPrefix(Path).c_str(), GetFileExInfoStandard, &data))

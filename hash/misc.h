@@ -52,6 +52,18 @@ std::wstring MakeFullPath(const std::wstring& Folder, const std::wstring& Name);
 // no calendar date of years 1 to 9999 gives Time 0 (no time).
 bool GetFileSizeTime(const std::wstring& Path, int64_t& Size, int64_t& Time);
 int64_t GetFileSize64(const std::wstring& Path);  // -1 when missing
+// A file or folder by its identity on its volume: the same whatever name (link, junction,
+// letter case, short name) leads to it.
+struct TFileId {
+  DWORD Volume = 0;
+  uint64_t Index = 0;
+  bool operator==(const TFileId&) const = default;
+};
+// False when the file system cannot name it (missing, no access).
+bool GetFileId(const std::wstring& Path, TFileId& Id);
+// Whether two paths lead to one file: the same identity, or, where either cannot be asked, the
+// same full path ignoring letter case.
+bool IsSameFile(const std::wstring& A, const std::wstring& B);
 // Whole days since 30 December 1899 times 86400 plus the seconds of the day; milliseconds are
 // dropped. Throws EConvertError for an impossible date.
 int64_t SystemTimeToSeconds(const SYSTEMTIME& Time);

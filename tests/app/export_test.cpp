@@ -405,4 +405,21 @@ TEST_F(MainFormTest, ExportCommandUsesTheWindowsExportSettings) {
   const std::string line =
       "d41d8cd98f00b204e9800998ecf8427e *" + WideToCodePage(L"caf\u00e9.txt", CP_ACP) + "\n";
   EXPECT_NE(ReadFileBytes(target).find(line), std::string::npos);
+
+  // The open checksum file, by any name, is refused and the file dialog comes back; the file
+  // stays as it was.
+  const std::wstring sums = Dir.Path() + L"\\sums.#ml";
+  f->FileList->SaveToXML(sums);
+  f->FileList->ListFileName = sums;
+  const std::string saved = ReadFileBytes(sums);
+  Script.Clear();
+  Script.AnswerDialog([](ui::Dialog& d) { static_cast<TExportForm&>(d).OKButton.Click(); });
+  Script.AnswerFile(Dir.Path() + L"\\.\\SUMS.#ML");
+  Script.Cancel(ui::PromptKind::File);
+  ASSERT_TRUE(f->Action(ID_FILE_EXPORT).Execute());
+  ASSERT_EQ(Script.Asked().size(), 4u);
+  EXPECT_EQ(Script.Asked()[2].Type, ui::MsgType::Error);
+  EXPECT_TRUE(Contains(Script.Asked()[2].Text, L"SUMS.#ML\" is the checksum file that is open"));
+  EXPECT_EQ(Script.Asked()[3].Kind, ui::PromptKind::File);
+  EXPECT_EQ(ReadFileBytes(sums), saved);
 }
