@@ -71,16 +71,26 @@ void TMainForm::OpenDocument(const std::wstring& FileName) {
       head.assign(buffer, file.Read(buffer, sizeof(buffer)));
     }
     if (IsChecksumFileHead(head)) {
+      // Read into a document of its own, so that a failed load never shows half a file; the
+      // one shown goes all the same (the save question came first).
       auto loaded = std::make_unique<TFileList>();
       const double start = LocalNow();
       std::wstring message;
       int32_t column = 0, line = 0;
-      if (loaded->LoadFromXML(FileName, UseMSSAX, message, column, line)) {
+      bool done = false;
+      try {
+        done = loaded->LoadFromXML(FileName, UseMSSAX, message, column, line);
+      } catch (...) {
+        ClearDocument();
+        throw;
+      }
+      if (done) {
         elapsed = LocalNow() - start;
         loaded->ListFileName = FileName;
         loaded->ListFolder = FolderOf(FileName);
         ShowDocument(std::move(loaded));
       } else {
+        ClearDocument();
         // XML of another kind has no fault whose place could be named; the file is named instead.
         const std::wstring text =
             message.empty() ? ui::Format(ui::LoadStr(IDS_DOC_NOTCHECKSUM), {FileName})
@@ -104,11 +114,20 @@ void TMainForm::ImportTextFile(const std::wstring& FileName) {
   imported->OnConvertName = [this](const std::string& RawName, std::wstring& Name) {
     return QueryImportCodePage(RawName, Name);
   };
-  TFileStream file(FileName, fmOpenRead);
-  if (!imported->ImportTextList(file)) return;  // the user ended it
-  if (imported->GetCount() == 0) {
-    ui::MessageDlg(HandleIfCreated(), ui::Format(ui::LoadStr(IDS_DOC_NOENTRIES), {FileName}),
-                   ui::MsgType::Error, ui::MsgButtons::OK);
+  TFileStream file(FileName, fmOpenRead);  // a file that cannot be opened changes nothing
+  // From here on a failure leaves an empty document, as a rejected checksum file does.
+  bool done = false;
+  try {
+    done = imported->ImportTextList(file);  // false: the user ended it
+  } catch (...) {
+    ClearDocument();
+    throw;
+  }
+  if (!done || imported->GetCount() == 0) {
+    ClearDocument();
+    if (done)
+      ui::MessageDlg(HandleIfCreated(), ui::Format(ui::LoadStr(IDS_DOC_NOENTRIES), {FileName}),
+                     ui::MsgType::Error, ui::MsgButtons::OK);
     return;
   }
   imported->ListFolder = FolderOf(FileName);
