@@ -165,8 +165,11 @@ LOGFONTW ListView::Font() {
   HDC dc = GetDC(nullptr);
   lf.lfHeight = -MulDiv(fontSize_, GetDeviceCaps(dc, LOGPIXELSY), 72);
   ReleaseDC(nullptr, dc);
-  lf.lfWeight = FW_NORMAL;
-  lf.lfCharSet = DEFAULT_CHARSET;
+  lf.lfWeight = fontWeight_;
+  lf.lfItalic = fontItalic_;
+  lf.lfUnderline = fontUnderline_;
+  lf.lfStrikeOut = fontStrikeOut_;
+  lf.lfCharSet = DEFAULT_CHARSET;  // names in any script
   lstrcpynW(lf.lfFaceName, fontName_.c_str(), LF_FACESIZE);
   return lf;
 }
@@ -178,6 +181,10 @@ void ListView::SetFont(const LOGFONTW& font) {
   ReleaseDC(nullptr, dc);
   int h = font.lfHeight < 0 ? -font.lfHeight : font.lfHeight;
   if (h) fontSize_ = MulDiv(h, 72, dpi);
+  fontWeight_ = font.lfWeight ? font.lfWeight : FW_NORMAL;
+  fontItalic_ = font.lfItalic;
+  fontUnderline_ = font.lfUnderline;
+  fontStrikeOut_ = font.lfStrikeOut;
   ApplyFont();
 }
 

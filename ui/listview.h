@@ -116,7 +116,7 @@ class ListView : public Control {
 
   Color BackColor() const { return backColor_; }
   void SetBackColor(Color c);
-  // The list's font; an empty name leaves the name unchanged.
+  // The list's font; an empty name leaves the name unchanged. SetFont takes the style too.
   const std::wstring& FontName() const { return fontName_; }
   int FontSize() const { return fontSize_; }  // points
   void SetFontName(const std::wstring& name);
@@ -160,6 +160,9 @@ class ListView : public Control {
   Color backColor_ = clWindow;
   std::wstring fontName_ = L"MS Sans Serif";
   int fontSize_ = 8;
+  // The style SetFont was given; the settings keep only name and size, so it lasts a session.
+  LONG fontWeight_ = FW_NORMAL;
+  BYTE fontItalic_ = FALSE, fontUnderline_ = FALSE, fontStrikeOut_ = FALSE;
   HFONT hfont_ = nullptr;
   std::vector<int> tags_;
   int sortColumn_ = NoColumn;

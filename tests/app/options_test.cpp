@@ -554,14 +554,15 @@ TEST_F(MainListTest, ChangeFontOpensOnTheListsFontAndOKWithoutAChangeKeepsTheLis
     return shown;
   };
   // The dialog opens on what the list draws; OK there and in Options leaves the list as it was.
-  const auto okUnchanged = [&](const std::wstring& name, int size) {
+  const auto okUnchanged = [&](const std::wstring& name, int size,
+                               const std::wstring& style = L"Regular") {
     SCOPED_TRACE(ui::ToUtf8(name));
     const std::wstring face = DrawnFace(List());
     const std::vector<DWORD> before = ListPixels(List());
     const Shown shown = changeFont({});
     EXPECT_EQ(shown.Face, face);
     EXPECT_EQ(shown.Size, size);
-    EXPECT_EQ(shown.Style, L"Regular");
+    EXPECT_EQ(shown.Style, style);
     EXPECT_TRUE(ListPixels(List()) == before) << "OK without a change redrew the list";
     EXPECT_EQ(Form->ListView.FontName(), name);
     EXPECT_EQ(Form->ListView.FontSize(), size);
@@ -584,4 +585,9 @@ TEST_F(MainListTest, ChangeFontOpensOnTheListsFontAndOKWithoutAChangeKeepsTheLis
   EXPECT_EQ(DrawnFace(List()), L"Liberation Serif");
   EXPECT_FALSE(ListPixels(List()) == before);
   okUnchanged(L"Liberation Serif", 14);
+  // The whole font reaches the list, its style too, for the session.
+  changeFont([&](HWND dialog) { Choose(dialog, cmb2, L"Bold Italic"); });
+  const LOGFONTW font = Form->ListView.Font();
+  EXPECT_EQ(std::pair(font.lfWeight, font.lfItalic), std::pair(LONG{FW_BOLD}, BYTE{TRUE}));
+  okUnchanged(L"Liberation Serif", 14, L"Bold Italic");
 }
