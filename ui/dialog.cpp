@@ -103,6 +103,7 @@ int Dialog::RunModal() {
   HWND h = Handle();
   modal_ = true;
   modalResult_ = 0;
+  ModalRun run(owner_, h);
   bool ownerWasEnabled = owner_ && IsWindowEnabled(owner_);
   if (ownerWasEnabled) EnableWindow(owner_, FALSE);
   if (CenterOnOwner) Center();

@@ -11,6 +11,7 @@
 
 #include "ui/prompts_res.h"
 #include "ui/shaping.h"
+#include "ui/window.h"
 
 namespace ui {
 
@@ -209,6 +210,7 @@ bool ShowSystemFileDialog(HWND owner, FileDialog& d) {
   ofn.Flags = d.Options | OFN_EXPLORER;
   std::unique_ptr<NameGuard> guard;
   if (OnWine()) guard = std::make_unique<NameGuard>(d);
+  ModalRun run(owner);
   BOOL ok = d.Save ? GetSaveFileNameW(&ofn) : GetOpenFileNameW(&ofn);
   guard.reset();
   if (!ok) return false;

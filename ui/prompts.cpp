@@ -132,6 +132,7 @@ class SystemPrompts : public Prompter {
   int Message(HWND owner, const std::wstring& text, const std::wstring& caption, MsgType type,
               MsgButtons buttons) override {
     CenteredBox centered(owner);
+    ModalRun run(owner);
     return MessageBoxW(owner, text.c_str(), caption.c_str(), MessageFlags(type, buttons));
   }
   int Modal(Dialog& dialog) override { return dialog.RunModal(); }
@@ -146,6 +147,7 @@ class SystemPrompts : public Prompter {
     cf.Flags = d.Options | CF_INITTOLOGFONTSTRUCT | CF_SCREENFONTS | CF_ENABLEHOOK;
     cf.lpfnHook = FontShownHook;
     cf.lCustData = reinterpret_cast<LPARAM>(&shown);
+    ModalRun run(owner);
     if (!ChooseFontW(&cf)) return false;
     // OK on what the dialog opened with keeps the font as it was given, name and all.
     if (!SameFont(lf, shown)) d.Font = lf;
@@ -159,6 +161,7 @@ class SystemPrompts : public Prompter {
     cc.rgbResult = d.Color;
     cc.lpCustColors = custom;
     cc.Flags = CC_RGBINIT | CC_ANYCOLOR;
+    ModalRun run(owner);
     if (!ChooseColorW(&cc)) return false;
     d.Color = cc.rgbResult;
     return true;

@@ -14,16 +14,53 @@ const wchar_t kSelfProp[] = L"JvWindow";
 // Hands a disabled form's activation on to the dialog that holds it disabled.
 constexpr UINT WM_ACTIVATEPOPUP = WM_APP + 0x3FF0;
 
-// The topmost visible window owned by Owner, or by one of its disabled owned windows, that takes
-// input: the modal dialog (or its message box) that keeps Owner disabled. Null when there is none.
+// The window that takes input while Owner is disabled: the modal dialog that keeps it disabled,
+// or the one that dialog's own modal run shows. Null when there is none.
 HWND EnabledPopupOf(HWND Owner) {
-  for (HWND h = GetTopWindow(nullptr); h; h = GetWindow(h, GW_HWNDNEXT)) {
-    if (GetWindow(h, GW_OWNER) != Owner || !IsWindowVisible(h)) continue;
-    if (IsWindowEnabled(h)) return h;
-    if (HWND inner = EnabledPopupOf(h)) return inner;
-  }
+  HWND popup = ModalRun::Over(Owner);
+  if (!popup || !IsWindowVisible(popup)) return nullptr;
+  return IsWindowEnabled(popup) ? popup : EnabledPopupOf(popup);
+}
+
+HWND RootOf(HWND Window) {
+  HWND root = Window ? GetAncestor(Window, GA_ROOT) : nullptr;
+  return root ? root : Window;
+}
+}  // namespace
+
+ModalRun::ModalRun(HWND Owner, HWND Window)
+    : owner_(RootOf(Owner)), window_(Window), outer_(innermost_) {
+  innermost_ = this;
+  if (!window_ && owner_) hook_ = SetWindowsHookExW(WH_CBT, Hook, nullptr, GetCurrentThreadId());
+}
+
+ModalRun::~ModalRun() {
+  if (hook_) UnhookWindowsHookEx(hook_);
+  innermost_ = outer_;
+}
+
+HWND ModalRun::Over(HWND Owner) {
+  for (const ModalRun* run = innermost_; run; run = run->outer_)
+    if (run->owner_ == Owner && run->window_ && IsWindow(run->window_)) return run->window_;
   return nullptr;
 }
+
+LRESULT CALLBACK ModalRun::Hook(int code, WPARAM wp, LPARAM lp) {
+  if (code == HCBT_CREATEWND) {
+    const CREATESTRUCTW* create = reinterpret_cast<CBT_CREATEWNDW*>(lp)->lpcs;
+    const HWND window = reinterpret_cast<HWND>(wp);
+    wchar_t cls[16] = {};
+    GetClassNameW(window, cls, 16);
+    if (!(create->style & WS_CHILD) && lstrcmpW(cls, L"#32770") == 0) {
+      const HWND owner = RootOf(create->hwndParent);
+      for (ModalRun* run = innermost_; run; run = run->outer_)
+        if (!run->window_ && run->hook_ && run->owner_ == owner) {
+          run->window_ = window;
+          break;
+        }
+    }
+  }
+  return CallNextHookEx(nullptr, code, wp, lp);
 }
 
 Window::~Window() {

@@ -23,6 +23,28 @@ namespace ui {
 
 class Control;
 
+// Notes the window that a modal run shows over its owner, for as long as the run lasts: a form
+// activated while that run keeps it disabled hands the activation on to this window, and not
+// to another window it owns (a tool tip, a modeless window).
+class ModalRun {
+ public:
+  // Window: the run's own window; none: the first dialog window the run creates for Owner.
+  explicit ModalRun(HWND Owner, HWND Window = nullptr);
+  ~ModalRun();
+  ModalRun(const ModalRun&) = delete;
+  ModalRun& operator=(const ModalRun&) = delete;
+
+  // The window of the innermost run over Owner, or null.
+  static HWND Over(HWND Owner);
+
+ private:
+  static LRESULT CALLBACK Hook(int code, WPARAM wp, LPARAM lp);
+  HWND owner_, window_;
+  HHOOK hook_ = nullptr;
+  ModalRun* outer_;
+  static inline thread_local ModalRun* innermost_ = nullptr;
+};
+
 class Window {
  public:
   Window() = default;

@@ -34,7 +34,7 @@ bool Above(HWND a, HWND b) {
 // What the tips saw of the main window while they showed in their real modal loop. Each step
 // runs from a timer of the tips' own loop, after what the step before posted.
 struct TipsSight {
-  static inline HWND Main, Tips, Owner;
+  static inline HWND Main, Tips, Owner, Others[2];
   static inline bool MainDisabled, AboveAfterRaise, AboveAfterActivate,
       ActiveBeforeClose;
   static void CALLBACK Look(HWND, UINT, UINT_PTR id, DWORD) {
@@ -43,6 +43,15 @@ struct TipsSight {
     KillTimer(nullptr, id);
     Owner = GetWindow(Tips, GW_OWNER);
     MainDisabled = !IsWindowEnabled(Main);
+    // Other windows of the main window, above the tips and taking input: a tool tip and a
+    // modeless window. The activation is not theirs.
+    for (int i = 0; i < 2; ++i) {
+      Others[i] = CreateWindowExW(i ? 0 : WS_EX_TOPMOST | WS_EX_TOOLWINDOW, L"STATIC", L"",
+                                  WS_POPUP | (i ? WS_CAPTION : 0), 0, 0, 80, 40, Main, nullptr,
+                                  nullptr, nullptr);
+      SetWindowPos(Others[i], HWND_TOP, 0, 0, 0, 0,
+                   SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_SHOWWINDOW);
+    }
     // Raised as a click on its task-bar button raises it.
     SetWindowPos(Main, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     AboveAfterRaise = Above(Tips, Main);
@@ -54,6 +63,7 @@ struct TipsSight {
     KillTimer(nullptr, id);
     AboveAfterActivate = Above(Tips, Main);
     ActiveBeforeClose = GetActiveWindow() == Tips;
+    for (HWND other : Others) DestroyWindow(other);
     PostMessageW(GetDlgItem(Tips, IDCANCEL), BM_CLICK, 0, 0);
   }
 };
