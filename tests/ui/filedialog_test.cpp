@@ -5,6 +5,8 @@
 #include <string>
 
 #include "ui/prompts.h"
+#include "ui/prompts_res.h"
+#include "ui/strings.h"
 
 namespace {
 
@@ -48,6 +50,9 @@ TEST(FileDialogLimits, FoldersAndTypedNamesWithinMaxPath) {
   // No default extension: nothing is added.
   d.DefaultExt.clear();
   EXPECT_TRUE(ui::FileDialogTakesName(d, folder, std::wstring(59, L'n')));
+
+  // The refusal's text comes with the layer, also to a program without the application's.
+  EXPECT_EQ(ui::LoadStr(IDS_FILEDLG_TOOLONG).rfind(L"The file name is too long: ", 0), 0u);
 }
 
 }  // namespace
