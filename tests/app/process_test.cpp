@@ -480,9 +480,15 @@ TEST_F(ProcessTest, AFolderLongerThanMaxPathIsShownVerifiedAndUpdated) {
 TEST_F(ProcessTest, StartRefusesAnEmptyOrMissingFolder) {
   MakeFile(L"a.txt", "abc");
   UpdateAll();
-  for (const std::wstring& path : {std::wstring(), dir.Path() + L"\\gone"}) {
+  // A file is no folder either, in the update window as in the verify window.
+  const std::wstring file = dir.Path() + L"\\a.txt";
+  const std::pair<std::wstring, bool> cases[] = {
+      {L"", true}, {dir.Path() + L"\\gone", true}, {file, true}, {file, false}};
+  for (const auto& [path, verifying] : cases) {
     script.Clear();
-    TVerifyForm form(nullptr);
+    TVerifyForm verify(nullptr);
+    TUpdateForm update(nullptr);
+    TProcessForm& form = verifying ? static_cast<TProcessForm&>(verify) : update;
     Show(form, L"", [&] {
       form.PathEdit.SetText(path);
       form.StartButton.Click();
