@@ -67,6 +67,6 @@ void ParseWithMSXML(const std::wstring& FileName, TSAXHandlers& Handlers);
 void ParseWithRapidXml(const std::wstring& FileName, TSAXHandlers& Handlers);
 // Bytes of text the built-in parser takes at a time (tests make it small).
 extern size_t BuiltinParseWindow;
-// Bytes of the file that get stand-ins for the MSXML reader at a time, where it needs them
+// Bytes of the text that get stand-ins for the MSXML reader at a time, where it needs them
 // (xmlstandin.h; tests make it small).
 extern size_t MSXMLReadSize;

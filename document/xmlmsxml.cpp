@@ -5,12 +5,14 @@
 
 #include <algorithm>
 #include <cstring>
-#include <optional>
-#include <vector>
+#include <exception>
+#include <memory>
+#include <utility>
 
 #include "document/xml.h"
 #include "document/xmlfile.h"
 #include "document/xmlstandin.h"
+#include "document/xmltext.h"
 #include "hash/errors.h"
 
 // MinGW's libuuid lacks the SAX2 identifiers; these are the only definitions in the program.
@@ -61,24 +63,34 @@ class TComAttributes final : public TSAXAttributes {
     int n = 0;
     if (FAILED(Attributes->getValue(Index, &p, &n)) || !p) return {};
     const std::wstring_view value(p, n);
-    if (!Restorer) return value;
-    // Each restored value stays while the start tag is handled.
-    if (Restored.size() <= static_cast<size_t>(Index)) Restored.resize(Index + 1);
-    return Restored[Index].assign(Restorer->Value(value));
+    return Restorer ? Restorer->Value(static_cast<size_t>(Index), value) : value;
   }
 
  private:
   ISAXAttributes* Attributes;
   TStandInRestorer* Restorer;
-  mutable std::vector<std::wstring> Restored;
 };
 
-// The file as the parser's input source, read by handle; with stand-ins, rewritten on the way.
+// The file as the parser's input source: as it is, by its handle; or, where the reader needs
+// stand-ins, its text as UTF-8 and rewritten (xmlstandin.h), a piece at a time.
 class TFileInputStream final : public IStream {
  public:
+  // Owns the handle.
   explicit TFileInputStream(HANDLE File) : File(File) {}
-  ~TFileInputStream() { CloseHandle(File); }
-  bool StandIns = false;
+  // Handlers' locator tells which lines the reader has left.
+  TFileInputStream(TXMLText& Text, const TSAXHandlers& Handlers)
+      : Source(&Text), Handlers(&Handlers) {}
+  ~TFileInputStream() {
+    if (File) CloseHandle(File);
+  }
+  TFileInputStream(const TFileInputStream&) = delete;
+  TFileInputStream& operator=(const TFileInputStream&) = delete;
+
+  // The text ended at a fault of its decoding, which the reader was not told about.
+  bool FaultReached = false;
+  // An exception from reading the file, which must not pass through the reader.
+  std::exception_ptr Failure;
+  TStandInText Rewriter;
 
   HRESULT WINAPI QueryInterface(REFIID riid, void** ppv) override {
     if (riid == IID_IUnknown || riid == IID_ISequentialStream || riid == IID_IStream) {
@@ -96,7 +108,7 @@ class TFileInputStream final : public IStream {
   HRESULT WINAPI Read(void* pv, ULONG cb, ULONG* pcbRead) override {
     DWORD done = 0;
     HRESULT result = S_OK;
-    if (!StandIns) {
+    if (!Source) {
       if (!ReadFile(File, pv, cb, &done, nullptr)) result = HRESULT_FROM_WIN32(GetLastError());
     } else {
       result = Rewritten(static_cast<char*>(pv), cb, done);
@@ -107,7 +119,7 @@ class TFileInputStream final : public IStream {
   }
   HRESULT WINAPI Write(const void*, ULONG, ULONG*) override { return STG_E_ACCESSDENIED; }
   HRESULT WINAPI Seek(LARGE_INTEGER Move, DWORD Origin, ULARGE_INTEGER* NewPosition) override {
-    if (StandIns) return E_NOTIMPL;
+    if (Source) return E_NOTIMPL;
     LARGE_INTEGER pos;
     if (!SetFilePointerEx(File, Move, &pos, Origin)) return HRESULT_FROM_WIN32(GetLastError());
     if (NewPosition) NewPosition->QuadPart = pos.QuadPart;
@@ -117,7 +129,7 @@ class TFileInputStream final : public IStream {
     ZeroMemory(Stat, sizeof(*Stat));
     Stat->type = STGTY_STREAM;
     LARGE_INTEGER size;
-    if (GetFileSizeEx(File, &size)) Stat->cbSize.QuadPart = size.QuadPart;
+    if (File && GetFileSizeEx(File, &size)) Stat->cbSize.QuadPart = size.QuadPart;
     Stat->grfMode = STGM_READ;
     return S_OK;
   }
@@ -132,42 +144,49 @@ class TFileInputStream final : public IStream {
   HRESULT WINAPI Clone(IStream**) override { return E_NOTIMPL; }
 
  private:
-  // Fills Buffer with the rewritten text as far as it goes.
+  // Fills Buffer with the rewritten text as far as it goes. Only what the reader has not taken
+  // yet is kept, and the places of the lines it has not left.
   HRESULT Rewritten(char* Buffer, ULONG Count, DWORD& Done) {
+    int line = 0;
+    if (Handlers->Locator && SUCCEEDED(Handlers->Locator->getLineNumber(&line)))
+      Rewriter.Forget(line);
     const size_t piece = std::max<size_t>(MSXMLReadSize, 1);
-    while (Text.size() - Served < Count && !Ended) {
-      if (Taken == Pending.size()) {
-        // The first read holds any xml declaration, which tells the encoding.
-        Pending.resize(Rewriter ? piece : std::max<size_t>(piece, 4096));
-        Taken = 0;
-        DWORD got = 0;
-        if (!ReadFile(File, Pending.data(), static_cast<DWORD>(Pending.size()), &got, nullptr))
-          return HRESULT_FROM_WIN32(GetLastError());
-        Pending.resize(got);
-        if (!Rewriter) Rewriter.emplace(Pending);
-        if (got == 0) {
-          Rewriter->Finish(Text);
+    try {
+      while (Text.size() - Served < Count && !Ended) {
+        Text.erase(0, Served);
+        Served = 0;
+        Pending.clear();
+        // A text that could not be decoded further ends at its fault.
+        const size_t n = Source->Fault ? std::min(piece, Source->Fault->Offset - Taken) : piece;
+        if (n > 0 && Source->Read(Pending, n)) {
+          Taken += Pending.size();
+          Rewriter.Rewrite(Pending, Text);
+        } else {
+          Rewriter.Finish(Text);
           Ended = true;
-          break;
         }
       }
-      const size_t n = std::min(Pending.size() - Taken, piece);
-      Rewriter->Rewrite(std::string_view(Pending).substr(Taken, n), Text);
-      Taken += n;
+    } catch (...) {
+      Failure = std::current_exception();
+      return E_FAIL;
     }
     Done = static_cast<DWORD>(std::min<size_t>(Count, Text.size() - Served));
     std::memcpy(Buffer, Text.data() + Served, Done);
     Served += Done;
-    if (Served == Text.size()) Text.clear(), Served = 0;
+    if (Done == 0 && Source->Fault) {
+      FaultReached = true;
+      return E_FAIL;
+    }
     return S_OK;
   }
 
-  HANDLE File;
+  HANDLE File = nullptr;
+  TXMLText* Source = nullptr;
+  const TSAXHandlers* Handlers = nullptr;
   ULONG Refs = 0;
-  std::optional<TStandInText> Rewriter;
-  std::string Pending;  // read from the file, from Taken on not yet rewritten
-  size_t Taken = 0;
-  std::string Text;  // rewritten, from Served on not yet handed out
+  std::string Pending;  // read from the text, to be rewritten
+  size_t Taken = 0;     // bytes of the text read
+  std::string Text;     // rewritten, from Served on not yet handed out
   size_t Served = 0;
   bool Ended = false;
 };
@@ -383,19 +402,48 @@ bool ReaderNeedsStandIns(ISAXXMLReader* Reader) {
 size_t MSXMLReadSize = 1 << 16;
 
 void ParseWithMSXML(const std::wstring& FileName, TSAXHandlers& Handlers) {
-  TFileInputStream stream(static_cast<HANDLE>(OpenXMLFileForReading(FileName)));
+  struct TFile {
+    HANDLE Handle;
+    ~TFile() {
+      if (Handle) CloseHandle(Handle);
+    }
+  } file{static_cast<HANDLE>(OpenXMLFileForReading(FileName))};
   TComApartment apartment;
-  ISAXXMLReader* reader = CreateReader();
-  TStandInRestorer restorer;
-  stream.StandIns = ReaderNeedsStandIns(reader);
-  Handlers.ContentHandler->Restorer = stream.StandIns ? &restorer : nullptr;
-  VARIANT input;
-  VariantInit(&input);
-  input.vt = VT_UNKNOWN;
-  input.punkVal = &stream;
-  const HRESULT parsed = Parse(reader, Handlers, input);
-  Handlers.ContentHandler->Restorer = nullptr;
-  reader->Release();
+  struct TRelease {
+    void operator()(ISAXXMLReader* Reader) const { Reader->Release(); }
+  };
+  const std::unique_ptr<ISAXXMLReader, TRelease> reader(CreateReader());
+  const auto parse = [&](TFileInputStream& Stream) {
+    VARIANT input;
+    VariantInit(&input);
+    input.vt = VT_UNKNOWN;
+    input.punkVal = &Stream;
+    return Parse(reader.get(), Handlers, input);
+  };
+  HRESULT parsed;
+  if (!ReaderNeedsStandIns(reader.get())) {
+    TFileInputStream stream(std::exchange(file.Handle, nullptr));
+    parsed = parse(stream);
+  } else {
+    // The reader gets the text as the built-in parser reads it, in UTF-8, whatever the file's
+    // encoding: so the two agree on every file, and the stand-ins are made in UTF-8 only.
+    TXMLText text(std::exchange(file.Handle, nullptr));
+    text.ForAnotherReader();
+    TStandInRestorer restorer;
+    TFileInputStream stream(text, Handlers);
+    Handlers.ContentHandler->Restorer = &restorer;
+    parsed = parse(stream);
+    Handlers.ContentHandler->Restorer = nullptr;
+    if (stream.Failure) std::rethrow_exception(stream.Failure);
+    if (stream.FaultReached && !Handlers.Failed) {
+      int32_t line, column;
+      text.Position(text.Fault->Offset, line, column);
+      Handlers.FatalError(text.Fault->Message, line, column);
+      return;
+    }
+    // The reader names places in the text it got; the user needs them in the file.
+    if (Handlers.Failed) stream.Rewriter.Place(Handlers.ErrorLine, Handlers.ErrorColumn);
+  }
   // A failure without an error event (the file could not be read, say) still fails the load.
   if (FAILED(parsed) && !Handlers.Failed) Handlers.FatalError(SystemErrorText(parsed), 0, 0);
 }

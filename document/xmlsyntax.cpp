@@ -133,9 +133,12 @@ class TPrologParser {
   std::string Declaration() {
     P += 5;
     std::string encoding;
+    const char* itemFrom = nullptr;  // where the last item's name begins
     const auto item = [&](std::string_view Name) {
       const char* before = P;
-      if (!Blanks() || !Skip(Name)) {
+      const bool blanks = Blanks();
+      itemFrom = P;
+      if (!blanks || !Skip(Name)) {
         P = before;
         return std::string_view();
       }
@@ -160,6 +163,7 @@ class TPrologParser {
           Fail(BadDeclaration, name.data());
       }
       encoding = name;
+      EncodingPlace = {itemFrom, static_cast<size_t>(P - itemFrom)};
     }
     if (const std::string_view standalone = item("standalone"); !standalone.empty()) {
       if (standalone != "yes" && standalone != "no") Fail(BadDeclaration, standalone.data());
@@ -168,6 +172,8 @@ class TPrologParser {
     if (!Skip("?>")) Fail(P >= End ? EndOfData : BadDeclaration, P);
     return encoding;
   }
+  // The encoding declaration that Declaration found, from its name to its closing quote.
+  std::string_view EncodingPlace;
 
  private:
   bool At(std::string_view S) const {
@@ -588,11 +594,13 @@ TXMLProlog ParseXmlProlog(std::string_view Text) {
   return TPrologParser(Text).Parse();
 }
 
-std::string DeclaredXmlEncoding(std::string_view Bytes) {
+std::string DeclaredXmlEncoding(std::string_view Bytes, std::string_view* Place) {
   TPrologParser parser(Bytes);
   if (!parser.AtDeclaration()) return {};
   try {
-    return parser.Declaration();
+    std::string encoding = parser.Declaration();
+    if (Place) *Place = parser.EncodingPlace;
+    return encoding;
   } catch (const TXMLSyntaxError&) {
     return {};
   }

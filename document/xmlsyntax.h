@@ -67,5 +67,6 @@ struct TXMLProlog {
 // Checks everything before the root element.
 TXMLProlog ParseXmlProlog(std::string_view Text);
 // The encoding an xml declaration at the start of Bytes names; empty when there is none or the
-// declaration is malformed (the prolog check reports that).
-std::string DeclaredXmlEncoding(std::string_view Bytes);
+// declaration is malformed (the prolog check reports that). Place, when given, gets the
+// declaration's encoding part, from "encoding" to the closing quote.
+std::string DeclaredXmlEncoding(std::string_view Bytes, std::string_view* Place = nullptr);

@@ -51,12 +51,12 @@ uint32_t CodePageOfEncoding(std::string Name) {
     uint32_t CodePage;
   };
   static const TAlias aliases[] = {
-      {"utf-8", 65001},     {"utf8", 65001},         {"us-ascii", 20127},   {"ascii", 20127},
-      {"latin1", 28591},    {"shift_jis", 932},      {"sjis", 932},         {"x-sjis", 932},
-      {"euc-jp", 20932},    {"gb2312", 936},         {"gbk", 936},          {"big5", 950},
-      {"euc-kr", 949},      {"ks_c_5601-1987", 949}, {"koi8-r", 20866},     {"koi8-u", 21866},
-      {"macintosh", 10000}, {"utf-16", 1200},        {"utf-16le", 1200},    {"utf-16be", 1201},
-      {"gb18030", 54936},   {"iso-8859-15", 28605},  {"iso-8859-13", 28603}};
+      {"utf-8", 65001},     {"utf8", 65001},         {"us-ascii", 20127}, {"ascii", 20127},
+      {"latin1", 28591},    {"shift_jis", 932},      {"sjis", 932},       {"x-sjis", 932},
+      {"euc-jp", 20932},    {"gb2312", 936},         {"gbk", 936},        {"big5", 950},
+      {"euc-kr", 949},      {"ks_c_5601-1987", 949}, {"koi8-r", 20866},   {"koi8-u", 21866},
+      {"macintosh", 10000}, {"utf-16", 1200},        {"utf-16le", 1200},  {"utf-16be", 1201},
+      {"gb18030", 54936}};
   for (const TAlias& a : aliases) {
     if (Name == a.Name) return a.CodePage;
   }
@@ -70,7 +70,8 @@ uint32_t CodePageOfEncoding(std::string Name) {
     }
     return v;
   };
-  if (uint32_t n = number("iso-8859-"); n >= 1 && n <= 9) return 28590 + n;
+  // Windows numbers the parts it has (1 to 9, 13 and 15) so; the others are not installed.
+  if (uint32_t n = number("iso-8859-"); n >= 1 && n <= 16) return 28590 + n;
   for (const char* prefix : {"windows-", "cp", "ibm", "x-cp"}) {
     if (uint32_t n = number(prefix)) return n;
   }
@@ -144,8 +145,9 @@ TInput DecodeWhole(std::string Bytes) {
       input.Text = std::move(Bytes);
     } else if (cp == 0 || cp == 1200 || cp == 1201 || !IsValidCodePage(cp)) {
       input.Text = std::move(Bytes);
-      input.Fault =
-          TXMLFault{L"System does not support the specified encoding.", input.Text.find(encoding)};
+      input.Fault = TXMLFault{L"System does not support the encoding " +
+                                  std::wstring(encoding.begin(), encoding.end()) + L".",
+                              input.Text.find(encoding)};
       return input;
     } else {
       const int count = static_cast<int>(std::min<size_t>(Bytes.size(), INT32_MAX));
@@ -214,7 +216,9 @@ size_t AllowedCharacters(const char* Text, size_t Length, bool Complete, bool& F
   return Length;
 }
 
-TXMLText::TXMLText(const std::wstring& FileName) : File(OpenXMLFileForReading(FileName)) {
+TXMLText::TXMLText(const std::wstring& FileName) : TXMLText(OpenXMLFileForReading(FileName)) {}
+
+TXMLText::TXMLText(void* AFile) : File(AFile) {
   try {
     ReadFile(Whole, ReadSize);
     auto starts = [&](const char* Prefix, size_t N) { return Whole.compare(0, N, Prefix, N) == 0; };
@@ -242,6 +246,16 @@ TXMLText::TXMLText(const std::wstring& FileName) : File(OpenXMLFileForReading(Fi
 
 TXMLText::~TXMLText() {
   if (File) CloseHandle(File);
+}
+
+void TXMLText::ForAnotherReader() {
+  Delivered = 0;
+  const size_t from = Decoded ? 0 : Skip;
+  std::string_view place;
+  DeclaredXmlEncoding(std::string_view(Whole).substr(from), &place);
+  if (!place.empty())
+    Whole.replace(static_cast<size_t>(place.data() - Whole.data()), place.size(), place.size(),
+                  ' ');
 }
 
 void TXMLText::ReadFile(std::string& Buffer, size_t Count) {

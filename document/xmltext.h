@@ -19,9 +19,16 @@ class TXMLText {
  public:
   // Raises EFOpenError when the file cannot be opened, EReadError when it cannot be read.
   explicit TXMLText(const std::wstring& FileName);
+  // Of the file open for reading by the handle, which it then owns; raises EReadError.
+  explicit TXMLText(void* File);
   ~TXMLText();
   TXMLText(const TXMLText&) = delete;
   TXMLText& operator=(const TXMLText&) = delete;
+
+  // The text for another XML reader, before the first Read: a UTF-8 file's byte-order mark stays
+  // in front, and the encoding the declaration names is blanked over, so that the reader takes
+  // the UTF-8 text as it is, with every character where it was in the file.
+  void ForAnotherReader();
 
   // Appends up to Count more bytes of text to Buffer; false when the text has ended.
   bool Read(std::string& Buffer, size_t Count);
