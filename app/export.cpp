@@ -213,10 +213,12 @@ void TExportForm::Store(TExportSettings& Settings) {
 namespace {
 
 // The list goes to a new file beside the target; the target is replaced only on Commit, so a
-// failure anywhere before leaves an earlier file as it was.
+// failure anywhere before leaves an earlier file as it was. The writer's errors give only the
+// reason: the message that shows them names the file.
 class TReplacingFileStream : public TStream {
  public:
-  explicit TReplacingFileStream(const std::wstring& FileName) : Writer(FileName) {}
+  explicit TReplacingFileStream(const std::wstring& FileName)
+      : Writer(FileName, TXMLFileWriter::ReasonOnly) {}
   int32_t Read(void*, int32_t) override { return 0; }
   int32_t Write(const void* Buffer, int32_t Count) override {
     if (Count <= 0) return 0;

@@ -543,6 +543,32 @@ TEST_F(DocCmdsTest, SaveRefusesAReadOnlyFileAndKeepsTheMarksOfOthers) {
   EXPECT_NE(ReadBytes(sums).find("checked"), std::string::npos);
   EXPECT_EQ(GetFileAttributesW(sums.c_str()) & ~DWORD{FILE_ATTRIBUTE_ARCHIVE},
             DWORD{FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM});
+
+  // Another program holding the file open keeps it from being saved only when it does not let
+  // it be deleted; then the message names the file and the document stays modified.
+  F->FileList->GetItem(1)->SetFileNote(L"held");
+  HANDLE held = CreateFileW(sums.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE,
+                            nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(held, INVALID_HANDLE_VALUE);
+  F->PerformCommand(ID_FILE_SAVE);
+  CloseHandle(held);
+  EXPECT_TRUE(Script.Asked().empty());
+  EXPECT_FALSE(F->FileList->Modified);
+  const std::string saved = ReadBytes(sums);
+  EXPECT_NE(saved.find("held"), std::string::npos);
+
+  F->FileList->GetItem(1)->SetFileNote(L"refused");
+  held =
+      CreateFileW(sums.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(held, INVALID_HANDLE_VALUE);
+  F->PerformCommand(ID_FILE_SAVE);
+  CloseHandle(held);
+  ASSERT_EQ(AskedOf(ui::PromptKind::Message).size(), 1u);
+  const std::wstring text = AskedOf(ui::PromptKind::Message)[0].Text;
+  EXPECT_NE(text.find(L"\"" + sums + L"\""), std::wstring::npos);
+  EXPECT_NE(text.find(L"in use by another program"), std::wstring::npos);
+  EXPECT_TRUE(F->FileList->Modified);
+  EXPECT_EQ(ReadBytes(sums), saved);
 }
 
 TEST_F(DocCmdsTest, TheStatusLineCountsEntriesAndFormatsTheDuration) {

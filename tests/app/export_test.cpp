@@ -359,19 +359,47 @@ TEST_F(ExportTest, AFailedExportIsReportedAndLeavesTheEarlierFile) {
             DWORD{FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM});
 }
 
-// An export of a file that a save is writing at the same time: each puts its own file in place,
-// and nothing is left beside it.
-TEST_F(ExportTest, AnExportAndASaveOfTheSameFileAtOnceEachPutTheirOwnFileInPlace) {
+// An export writes as a save does. Of a file that a save is writing at the same time: each puts
+// its own file in place, and nothing is left beside it. Of a file another program holds open:
+// replaced when that program lets it be deleted; otherwise the error names the file once and says
+// it is in use, and the earlier file stays as it was.
+TEST_F(ExportTest, AnExportReplacesItsFileAsASaveDoes) {
   Add(L"a.txt", "MD5", MD5Value);
   const std::wstring target = Dir.Path() + L"\\list.txt";
+  const std::string list = Header("\r\n") + "MD5 (a.txt) = " + MD5Lower + "\r\n";
   {
     TXMLFileWriter saving(target);
     saving.WriteBytes("saved");
     EXPECT_EQ(Export(target).size(), 2u);  // the dialog and the file name: no error
-    EXPECT_EQ(ReadFileBytes(target), Header("\r\n") + "MD5 (a.txt) = " + MD5Lower + "\r\n");
+    EXPECT_EQ(ReadFileBytes(target), list);
     saving.Commit();
   }
   EXPECT_EQ(ReadFileBytes(target), "saved");
+  EXPECT_EQ(FilesIn(Dir.Path()), 1u);
+
+  const auto hold = [&](DWORD share) {
+    return CreateFileW(target.c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING, 0, nullptr);
+  };
+  for (const DWORD share : {DWORD{FILE_SHARE_READ | FILE_SHARE_DELETE},
+                            DWORD{FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE}}) {
+    WriteFileBytes(target, "earlier");
+    HANDLE held = hold(share);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(Export(target).size(), 2u) << share;
+    CloseHandle(held);
+    EXPECT_EQ(ReadFileBytes(target), list);
+    EXPECT_EQ(FilesIn(Dir.Path()), 1u);
+  }
+  WriteFileBytes(target, "earlier");
+  HANDLE held = hold(FILE_SHARE_READ);
+  ASSERT_NE(held, INVALID_HANDLE_VALUE);
+  Export(target);
+  CloseHandle(held);
+  ExpectErrorNaming(target);
+  const std::wstring text = Script.Asked().at(2).Text;
+  EXPECT_EQ(text.find(target), text.rfind(target)) << ui::ToUtf8(text);
+  EXPECT_TRUE(Contains(text, L"in use by another program")) << ui::ToUtf8(text);
+  EXPECT_EQ(ReadFileBytes(target), "earlier");
   EXPECT_EQ(FilesIn(Dir.Path()), 1u);
 }
 

@@ -183,7 +183,9 @@ TEST(XMLWriter, AwkwardDocumentsKeepTheirBytes) {
 // A failed save leaves the previous file as it was, nothing beside it and the document modified;
 // its error names the file. A file the user made read-only is refused, as Windows refuses to
 // create a file over it, also when it was made so during the save; a file that is replaced keeps
-// its hidden and system marks.
+// its hidden and system marks. Another program that holds the file open keeps it from being
+// replaced only when it does not let it be deleted, and the error then says the file is in use;
+// otherwise it goes on reading the old file while the new one takes its name.
 TEST(XMLWriter, ReplacesOnlyAWritableFileAndKeepsItsMarks) {
   TTempFolder folder;
   const std::wstring name = folder.File(L"list.#ml");
@@ -191,22 +193,32 @@ TEST(XMLWriter, ReplacesOnlyAWritableFileAndKeepsItsMarks) {
   TFileList list;
   AddItem(list, L"new");
   list.Modified = true;
-  // Another program holds the file open without sharing; the error names the file.
   const auto refused = [&](const std::function<void()>& Save) {
     try {
       Save();
       ADD_FAILURE() << "the file was replaced";
     } catch (const EFCreateError& e) {
       EXPECT_NE(e.GetMessage().find(L"\"" + name + L"\""), std::wstring::npos);
+      return e.GetMessage();
     }
+    return std::wstring();
   };
-  HANDLE h = CreateFileW(name.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-  ASSERT_NE(h, INVALID_HANDLE_VALUE);
-  refused([&] { list.SaveToXML(name); });
-  CloseHandle(h);
+  const auto holdFile = [&](DWORD Share) {
+    return CreateFileW(name.c_str(), GENERIC_READ, Share, nullptr, OPEN_EXISTING, 0, nullptr);
+  };
+  for (const DWORD share :
+       {DWORD{0}, DWORD{FILE_SHARE_READ}, DWORD{FILE_SHARE_READ | FILE_SHARE_WRITE}}) {
+    HANDLE h = holdFile(share);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE);
+    EXPECT_NE(refused([&] { list.SaveToXML(name); }).find(L"in use by another program"),
+              std::wstring::npos)
+        << share;
+    EXPECT_EQ(FolderEntries(folder.Root).size(), 1u);  // no new file left behind
+    CloseHandle(h);
+  }
   EXPECT_TRUE(list.Modified);
   EXPECT_EQ(ReadBytes(name), "previous");
-  EXPECT_EQ(FolderEntries(folder.Root).size(), 1u);  // no new file left behind
+  EXPECT_EQ(FolderEntries(folder.Root).size(), 1u);
 
   EXPECT_THROW(list.SaveToXML(folder.File(L"missing\\list.#ml")), EFCreateError);
   EXPECT_TRUE(list.Modified);
@@ -245,6 +257,101 @@ TEST(XMLWriter, ReplacesOnlyAWritableFileAndKeepsItsMarks) {
   EXPECT_EQ(GetFileAttributesW(name.c_str()) & ~DWORD{FILE_ATTRIBUTE_ARCHIVE},
             DWORD{FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM});
   EXPECT_EQ(FolderEntries(folder.Root).size(), 1u);
+
+  // Held as viewers, indexers and sync clients hold files: the holder still reads the old file.
+  for (const DWORD share : {DWORD{FILE_SHARE_READ | FILE_SHARE_DELETE},
+                            DWORD{FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE}}) {
+    const std::string before = ReadBytes(name);
+    AddItem(list, L"held" + std::to_wstring(share));
+    HANDLE h = holdFile(share);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE);
+    EXPECT_NO_THROW(list.SaveToXML(name)) << share;
+    EXPECT_NE(ReadBytes(name).find("<fileName>held" + std::to_string(share) + "</fileName>"),
+              std::string::npos);
+    std::string held(before.size() + 1, '\0');
+    DWORD n = 0;
+    EXPECT_TRUE(ReadFile(h, held.data(), DWORD(held.size()), &n, nullptr));
+    EXPECT_EQ(held.substr(0, n), before);
+    CloseHandle(h);
+    EXPECT_EQ(GetFileAttributesW(name.c_str()) & ~DWORD{FILE_ATTRIBUTE_ARCHIVE},
+              DWORD{FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM});
+    EXPECT_EQ(FolderEntries(folder.Root).size(), 1u);
+  }
+}
+
+namespace {
+
+// Runs a shell command of the Unix side and returns its exit status, -1 when it cannot be had.
+// Wine starts a Unix program without a process to wait for, so the shell leaves its status in a
+// file of its own, which is awaited.
+int RunUnixCommand(const std::wstring& Command) {
+  const std::wstring status = L"/tmp/jv-status-" + std::to_wstring(GetCurrentProcessId());
+  std::wstring line = L"/bin/sh -c \"" + Command + L"; echo $? >" + status + L".part; mv " +
+                      status + L".part " + status + L"\"";
+  STARTUPINFOW si{};
+  si.cb = sizeof(si);
+  PROCESS_INFORMATION pi{};
+  if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
+    return -1;
+  if (pi.hProcess) CloseHandle(pi.hProcess);
+  if (pi.hThread) CloseHandle(pi.hThread);
+  std::wstring file = L"Z:" + status;
+  std::replace(file.begin(), file.end(), L'/', L'\\');
+  for (int i = 0; i < 300; ++i, Sleep(100)) {
+    const std::string text = ReadBytes(file);
+    if (text.empty()) continue;
+    DeleteFileW(file.c_str());
+    return std::atoi(text.c_str());
+  }
+  return -1;
+}
+
+// A volume of 1 MiB of its own, mounted at a folder of the Unix side and reached through Wine's
+// drive of the Unix root. Root stays empty where this user may not mount one.
+class TSmallVolume {
+ public:
+  TSmallVolume() : Unix(L"/tmp/jv-small-" + std::to_wstring(GetCurrentProcessId())) {
+    std::wstring folder = L"Z:" + Unix;
+    std::replace(folder.begin(), folder.end(), L'/', L'\\');
+    if (RunUnixCommand(L"mkdir -p " + Unix + L" && mount -t tmpfs -o size=1m jv-small " + Unix) ==
+        0)
+      Root = folder + L"\\";
+  }
+  ~TSmallVolume() {
+    if (!Root.empty()) RunUnixCommand(L"umount " + Unix);
+    RunUnixCommand(L"rmdir " + Unix);
+  }
+  TSmallVolume(const TSmallVolume&) = delete;
+  TSmallVolume& operator=(const TSmallVolume&) = delete;
+
+  std::wstring Root;  // ends in a backslash
+
+ private:
+  const std::wstring Unix;
+};
+
+}  // namespace
+
+// A save that the disk cannot hold says so, naming the file and giving the system's reason; the
+// previous file, the folder and the document stay as they were.
+TEST(XMLWriter, ASaveIntoAFullDiskSaysWhy) {
+  TSmallVolume volume;
+  if (volume.Root.empty()) GTEST_SKIP() << "no volume of 1 MiB could be mounted";
+  const std::wstring name = volume.Root + L"list.#ml";
+  WriteBytes(name, "previous");
+  TFileList list;
+  AddItem(list, L"big").FileNote = std::wstring(1 << 20, L'\x4E2D');  // 3 MiB in UTF-8
+  list.Modified = true;
+  try {
+    list.SaveToXML(name);
+    ADD_FAILURE() << "the save fitted";
+  } catch (const EWriteError& e) {
+    EXPECT_EQ(e.GetMessage(),
+              L"Cannot write file \"" + name + L"\". " + SystemErrorText(ERROR_DISK_FULL));
+  }
+  EXPECT_TRUE(list.Modified);
+  EXPECT_EQ(ReadBytes(name), "previous");
+  EXPECT_EQ(FolderEntries(volume.Root).size(), 1u);
 }
 
 namespace {
@@ -328,7 +435,7 @@ std::vector<std::wstring> FolderNames(const TTempFolder& Folder) {
 // not the file another target's save left, not files that only look like one, not the file of a
 // process still running, not a read-only file or a folder under a name of the very form, which
 // a save never makes. A save of the target still under way keeps its file, and both saves end
-// with their own file in place.
+// with their own file in place. While the target is missing, nothing goes.
 TEST(XMLWriter, TheNextSaveRemovesWhatAnEndedSaveLeft) {
   EndThisProcessInASave();
   TTempFolder folder;
@@ -391,6 +498,17 @@ TEST(XMLWriter, TheNextSaveRemovesWhatAnEndedSaveLeft) {
   }
   EXPECT_EQ(ReadBytes(name), "running");
   EXPECT_EQ(FolderNames(folder), expected);
+
+  // Without its target, what an ended save left may be all there is of the document (it was
+  // ended between moving the old file aside and the new one in): it stays until the target is
+  // back.
+  const std::wstring orphan = folder.File(L"orphan.#ml");
+  const std::wstring kept = EndedSave(folder, orphan);
+  ASSERT_NE(kept, L"");
+  ASSERT_TRUE(list.SaveToXML(orphan));
+  EXPECT_EQ(ReadBytes(folder.File(kept)), std::string(3 << 20, 'x'));
+  ASSERT_TRUE(list.SaveToXML(orphan));
+  EXPECT_EQ(GetFileAttributesW(folder.File(kept).c_str()), INVALID_FILE_ATTRIBUTES);
 }
 
 // A read-only file or a folder under the name an earlier save of the target used for its new file
@@ -427,9 +545,23 @@ TEST(XMLWriter, WhatStandsUnderANameAnEarlierSaveUsedStays) {
 
 namespace {
 
-// The name of the document a target holds, or what stands there instead.
-std::string HeldName(const std::wstring& Target) {
-  const std::string bytes = ReadBytes(Target);
+// The name of the document a target holds, or what stands there instead. A save that replaces a
+// file another program holds open (as the other process reads it) moves the old file aside first:
+// for that moment there is none, which Settle waits out.
+std::string HeldName(const std::wstring& Target, bool Settle = false) {
+  std::string bytes;
+  for (int wait = Settle ? 2000 : 0;; --wait, Sleep(1)) {
+    HANDLE h = CreateFileW(Extended(Target).c_str(), GENERIC_READ,
+                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                           OPEN_EXISTING, 0, nullptr);
+    if (h == INVALID_HANDLE_VALUE && GetLastError() == ERROR_FILE_NOT_FOUND && wait > 0) continue;
+    char buffer[4096];
+    DWORD n = 0;
+    while (h != INVALID_HANDLE_VALUE && ReadFile(h, buffer, sizeof buffer, &n, nullptr) && n > 0)
+      bytes.append(buffer, n);
+    if (h != INVALID_HANDLE_VALUE) CloseHandle(h);
+    break;
+  }
   const size_t start = bytes.find("<fileName>"), end = bytes.find("</fileName>");
   if (start == std::string::npos || end == std::string::npos)
     return "(" + std::to_string(bytes.size()) + " bytes without a name)";
@@ -477,7 +609,7 @@ std::string SaveInTurns(const std::wstring& Own, const std::wstring& Shared, cha
           log += "wrong: " + name + " failed: " + WideToCodePage(e.GetMessage(), CP_UTF8) + "\n";
         continue;
       }
-      const std::string held = HeldName(*target);
+      const std::string held = HeldName(*target, target == &Shared);
       if (target == &Shared) log += "saved " + name + "\n";
       if (held == name) continue;
       const bool theirs = !held.empty() && held[0] != Tag && held[0] != '(';
