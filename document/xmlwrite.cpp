@@ -226,6 +226,9 @@ void WriteHeader(const TFileList& List, TXMLFileWriter& File, TTimeText& Times) 
   File.Written(p);
 }
 
+// What an entry without a hash element reads back as.
+const TFileItem Unhashed;
+
 void WriteItem(const TFileItem& Item, TXMLFileWriter& File, TTimeText& Times) {
   char* p = File.Room(RoomFor(Item.FileName) + RoomFor(Item.FileNote) + RoomFor(Item.HashType) +
                       RoomFor(Item.HashCode) + RoomFor(Item.HashValue) + 4 * LineRoom);
@@ -235,7 +238,10 @@ void WriteItem(const TFileItem& Item, TXMLFileWriter& File, TTimeText& Times) {
     p = PutPlainElement(p, 4, "fileSize", [&Item](char* Q) { return PutNumber(Q, Item.FileSize); });
   p = Times.PutElements(p, 4, "fileTime", "fileDate", Item.FileTime);
   p = XMLElementText(p, 4, "fileNote", Item.FileNote);
-  if (!Item.HashValue.empty()) {
+  // An entry without a value still keeps a hash type or an encoding the user chose (choosing one
+  // empties the value); the element is left out only when it would tell nothing.
+  if (!Item.HashValue.empty() || Item.HashType != Unhashed.HashType ||
+      Item.HashCode != Unhashed.HashCode) {
     p = Put(p, "    <fileHash type=\"");
     p = PutEscaped(p, std::string_view(Item.HashType), AttributeMask);
     p = Put(p, "\" code=\"");
